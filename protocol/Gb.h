@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The one place where GB2312 bytes meet display text. Everything else holds bytes.
+namespace gb {
+
+// False when this Qt build cannot convert GB2312 (it needs ICU).
+bool available();
+
+// Bytes as the user should see them; bytes that are not valid GB2312 show as U+FFFD.
+QString toDisplay(const QByteArray& bytes);
+
+// Typed text as GB2312 bytes; characters outside GB2312 become "?".
+QByteArray fromTyped(const QString& text);
+
+} // namespace gb
