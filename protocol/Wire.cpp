@@ -8,9 +8,11 @@ const QByteArray kSays(" \xcb\xb5: ");
 const QByteArray kSelfTalk(" \xd7\xd4\xd1\xd4\xd7\xd4\xd3\xef\xb5\xd8\xcb\xb5\xb5\xc0: ");
 const QByteArray kLeaves(" \xc0\xeb\xbf\xaa\xc1\xc4\xcc\xec\xca\xd2!");
 const QByteArray kWelcome("\xbb\xb6\xd3\xad\xc0\xb4\xb5\xbd:");
-const QByteArray kRoomFull("\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xa1\n\xc1\xc4\xcc\xec\xca\xd2\xc8\xcb\xc2\xfa!");
-const QByteArray kNicknameInUse("\xc4\xfa\xb5\xc4\xea\xc7\xb3\xc6\xd2\xd1\xbe\xad\xd3\xd0\xc8\xcb\xd4\xda"
-                                "\xca\xb9\xd3\xc3\xc1\xcb!");
+const QByteArray
+    kRoomFull("\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xa1\n\xc1\xc4\xcc\xec\xca\xd2\xc8\xcb\xc2\xfa!");
+const QByteArray
+    kNicknameInUse("\xc4\xfa\xb5\xc4\xea\xc7\xb3\xc6\xd2\xd1\xbe\xad\xd3\xd0\xc8\xcb\xd4\xda"
+                   "\xca\xb9\xd3\xc3\xc1\xcb!");
 const QByteArray kNicknameControl("\xea\xc7\xb3\xc6\xb2\xbb\xc4\xdc\xba\xac\xd3\xd0\xbf\xd8\xd6\xc6"
                                   "\xd7\xd6\xb7\xfb!");
 
@@ -43,12 +45,24 @@ static QByteArray join(QByteArrayView code, QByteArrayView a, QByteArrayView b =
     return out;
 }
 
-QByteArray joinRequest() { return kJoin.toByteArray(); }
-QByteArray joinReply(const QByteArray& nickname) { return join(kJoin, nickname); }
-QByteArray notice(const QByteArray& text) { return join(kNotice, text); }
-QByteArray line(const QByteArray& text) { return join(kLine, text); }
-QByteArray roster(const QByteArray& rosterText) { return join(kRoster, rosterText); }
-QByteArray whisperRequest(const QByteArray& nickname) { return join(kWhisperRequest, nickname); }
+QByteArray joinRequest() {
+    return kJoin.toByteArray();
+}
+QByteArray joinReply(const QByteArray& nickname) {
+    return join(kJoin, nickname);
+}
+QByteArray notice(const QByteArray& text) {
+    return join(kNotice, text);
+}
+QByteArray line(const QByteArray& text) {
+    return join(kLine, text);
+}
+QByteArray roster(const QByteArray& rosterText) {
+    return join(kRoster, rosterText);
+}
+QByteArray whisperRequest(const QByteArray& nickname) {
+    return join(kWhisperRequest, nickname);
+}
 
 QByteArray whisperAnswer(QByteArrayView seatField, const QByteArray& name) {
     return join(kWhisperRequest, seatField, name);
@@ -58,7 +72,9 @@ QByteArray whisper(QByteArrayView seatField, const QByteArray& whisperLine) {
     return join(kWhisper, seatField, whisperLine);
 }
 
-QByteArray nicknameRequest(QByteArrayView seatField) { return join(kNickname, seatField); }
+QByteArray nicknameRequest(QByteArrayView seatField) {
+    return join(kNickname, seatField);
+}
 
 QByteArray nicknameAnswer(QByteArrayView seatField, const QByteArray& nickname) {
     return join(kNickname, seatField, nickname);
@@ -72,8 +88,12 @@ QByteArray selfTalkLine(const QByteArray& sender, const QByteArray& text) {
     return sender + kSelfTalk + text + CR;
 }
 
-QByteArray leaveNotice(const QByteArray& nickname) { return nickname + kLeaves + CR; }
-QByteArray welcome(const QByteArray& roomName) { return kWelcome + roomName; }
+QByteArray leaveNotice(const QByteArray& nickname) {
+    return nickname + kLeaves + CR;
+}
+QByteArray welcome(const QByteArray& roomName) {
+    return kWelcome + roomName;
+}
 
 QByteArray whisperLine(const QByteArray& sender, const QByteArray& text) {
     return sender + kSays + text;

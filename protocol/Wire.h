@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
-
 #include <optional>
 
 // The chat's wire messages: a two-byte code ("&" + capital letter) and a payload,

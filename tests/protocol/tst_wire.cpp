@@ -37,24 +37,31 @@ private slots:
         const QByteArray bob = gb::fromTyped(QStringLiteral("小明"));
         QTest::newRow("join request") << joinRequest() << QByteArray("&U");
         QTest::newRow("join reply") << joinReply(bob) << "&U" + bob;
-        QTest::newRow("room full") << notice(kRoomFull)
-                                   << QByteArray("&G\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xa1\n\xc1\xc4\xcc\xec"
-                                                 "\xca\xd2\xc8\xcb\xc2\xfa!");
-        QTest::newRow("welcome") << line(welcome("room")) << QByteArray("&S\xbb\xb6\xd3\xad\xc0\xb4\xb5\xbd:room");
-        QTest::newRow("roster") << roster(rosterText({"a", "b", "host"})) << QByteArray("&Ya\nb\nhost\n");
+        QTest::newRow("room full")
+            << notice(kRoomFull)
+            << QByteArray("&G\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xa1\n\xc1\xc4\xcc\xec"
+                          "\xca\xd2\xc8\xcb\xc2\xfa!");
+        QTest::newRow("welcome") << line(welcome("room"))
+                                 << QByteArray("&S\xbb\xb6\xd3\xad\xc0\xb4\xb5\xbd:room");
+        QTest::newRow("roster") << roster(rosterText({"a", "b", "host"}))
+                                << QByteArray("&Ya\nb\nhost\n");
         QTest::newRow("whisper request") << whisperRequest("joe") << QByteArray("&Wjoe");
-        QTest::newRow("whisper answer host") << whisperAnswer(kHostSeat, kHostName)
-                                             << QByteArray("&Wser\xb7\xfe\xce\xf1\xc6\xf7");
-        QTest::newRow("whisper answer seat") << whisperAnswer(seatField(7), "joe") << QByteArray("&W007joe");
+        QTest::newRow("whisper answer host")
+            << whisperAnswer(kHostSeat, kHostName) << QByteArray("&Wser\xb7\xfe\xce\xf1\xc6\xf7");
+        QTest::newRow("whisper answer seat")
+            << whisperAnswer(seatField(7), "joe") << QByteArray("&W007joe");
         QTest::newRow("whisper") << whisper(seatField(3), whisperLine("a", "hi"))
                                  << QByteArray("&Q003a \xcb\xb5: hi");
         QTest::newRow("nickname request") << nicknameRequest("042") << QByteArray("&P042");
         QTest::newRow("nickname answer") << nicknameAnswer("042", "joe") << QByteArray("&P042joe");
         QTest::newRow("empty nickname answer") << nicknameAnswer("042", "") << QByteArray("&P042");
-        QTest::newRow("talk") << talkLine("a", "b", "hi") << QByteArray("a \xb6\xd4 b \xcb\xb5: hi\r");
-        QTest::newRow("self talk") << selfTalkLine("a", "hi")
-                                   << QByteArray("a \xd7\xd4\xd1\xd4\xd7\xd4\xd3\xef\xb5\xd8\xcb\xb5\xb5\xc0: hi\r");
-        QTest::newRow("leave") << leaveNotice("a") << QByteArray("a \xc0\xeb\xbf\xaa\xc1\xc4\xcc\xec\xca\xd2!\r");
+        QTest::newRow("talk") << talkLine("a", "b", "hi")
+                              << QByteArray("a \xb6\xd4 b \xcb\xb5: hi\r");
+        QTest::newRow("self talk")
+            << selfTalkLine("a", "hi")
+            << QByteArray("a \xd7\xd4\xd1\xd4\xd7\xd4\xd3\xef\xb5\xd8\xcb\xb5\xb5\xc0: hi\r");
+        QTest::newRow("leave") << leaveNotice("a")
+                               << QByteArray("a \xc0\xeb\xbf\xaa\xc1\xc4\xcc\xec\xca\xd2!\r");
     }
     void builders() {
         QFETCH(QByteArray, built);
@@ -68,17 +75,20 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<QByteArray>("seat");
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("join request") << QByteArray("&U") << QByteArray("&U") << QByteArray() << QByteArray() << QByteArray();
-        QTest::newRow("one byte") << QByteArray("&") << QByteArray("&") << QByteArray() << QByteArray() << QByteArray();
-        QTest::newRow("short addressed") << QByteArray("&Q00") << QByteArray("&Q") << QByteArray("00")
-                                         << QByteArray("00") << QByteArray();
-        QTest::newRow("whisper") << QByteArray("&Q007a says") << QByteArray("&Q") << QByteArray("007a says")
-                                 << QByteArray("007") << QByteArray("a says");
-        QTest::newRow("host answer") << QByteArray("&Wser\xb7\xfe\xce\xf1\xc6\xf7") << QByteArray("&W")
-                                     << QByteArray("ser\xb7\xfe\xce\xf1\xc6\xf7") << QByteArray("ser")
-                                     << kHostName;
-        QTest::newRow("talk keeps CR") << QByteArray("&Sa\r") << QByteArray("&S") << QByteArray("a\r")
-                                       << QByteArray("a\r") << QByteArray();
+        QTest::newRow("join request")
+            << QByteArray("&U") << QByteArray("&U") << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("one byte") << QByteArray("&") << QByteArray("&") << QByteArray()
+                                  << QByteArray() << QByteArray();
+        QTest::newRow("short addressed") << QByteArray("&Q00") << QByteArray("&Q")
+                                         << QByteArray("00") << QByteArray("00") << QByteArray();
+        QTest::newRow("whisper") << QByteArray("&Q007a says") << QByteArray("&Q")
+                                 << QByteArray("007a says") << QByteArray("007")
+                                 << QByteArray("a says");
+        QTest::newRow("host answer")
+            << QByteArray("&Wser\xb7\xfe\xce\xf1\xc6\xf7") << QByteArray("&W")
+            << QByteArray("ser\xb7\xfe\xce\xf1\xc6\xf7") << QByteArray("ser") << kHostName;
+        QTest::newRow("talk keeps CR") << QByteArray("&Sa\r") << QByteArray("&S")
+                                       << QByteArray("a\r") << QByteArray("a\r") << QByteArray();
     }
     void parse() {
         QFETCH(QByteArray, message);
@@ -158,19 +168,23 @@ private slots:
         QTest::addColumn<QByteArrayView>("codes");
         QTest::addColumn<QList<QByteArray>>("messages");
         const QByteArray leave = "&S" + leaveNotice("bob");
-        QTest::newRow("single") << QByteArray("&Ya\nb\n") << kClientCodes << QList<QByteArray>{"&Ya\nb\n"};
-        QTest::newRow("leave then roster") << leave + "&Ya\nhost\n" << kClientCodes
-                                           << QList<QByteArray>{leave, "&Ya\nhost\n"};
+        QTest::newRow("single") << QByteArray("&Ya\nb\n") << kClientCodes
+                                << QList<QByteArray>{"&Ya\nb\n"};
+        QTest::newRow("leave then roster")
+            << leave + "&Ya\nhost\n"
+            << kClientCodes << QList<QByteArray>{leave, "&Ya\nhost\n"};
         QTest::newRow("three talk lines") << QByteArray("&Sa\r&Sb\r&Sc\r") << kClientCodes
                                           << QList<QByteArray>{"&Sa\r", "&Sb\r", "&Sc\r"};
         QTest::newRow("never at LF") << QByteArray("&Y&Sjoe\nhost\n") << kClientCodes
                                      << QList<QByteArray>{"&Y&Sjoe\nhost\n"};
-        QTest::newRow("unknown letter") << QByteArray("&Sa\r&Zb") << kClientCodes
-                                        << QList<QByteArray>{"&Sa\r&Zb"};
-        QTest::newRow("host lacks Y") << QByteArray("&Sa\r&Yb") << kHostCodes << QList<QByteArray>{"&Sa\r&Yb"};
-        QTest::newRow("host talk then whisper") << QByteArray("&Sa\r&Q003x") << kHostCodes
-                                                << QList<QByteArray>{"&Sa\r", "&Q003x"};
-        QTest::newRow("CR at end") << QByteArray("&Sa\r&") << kClientCodes << QList<QByteArray>{"&Sa\r&"};
+        QTest::newRow("unknown letter")
+            << QByteArray("&Sa\r&Zb") << kClientCodes << QList<QByteArray>{"&Sa\r&Zb"};
+        QTest::newRow("host lacks Y")
+            << QByteArray("&Sa\r&Yb") << kHostCodes << QList<QByteArray>{"&Sa\r&Yb"};
+        QTest::newRow("host talk then whisper")
+            << QByteArray("&Sa\r&Q003x") << kHostCodes << QList<QByteArray>{"&Sa\r", "&Q003x"};
+        QTest::newRow("CR at end")
+            << QByteArray("&Sa\r&") << kClientCodes << QList<QByteArray>{"&Sa\r&"};
         QTest::newRow("empty") << QByteArray() << kClientCodes << QList<QByteArray>{""};
     }
     void split() {

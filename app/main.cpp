@@ -1,0 +1,27 @@
+#include "app/RealDialogs.h"
+#include "app/TForm1.h"
+#include "protocol/Gb.h"
+
+#include <QApplication>
+#include <QScreen>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(applicationTitle());
+    QApplication::setApplicationDisplayName(applicationTitle());
+
+    RealDialogs dialogs;
+    Dialogs::install(&dialogs);
+
+    if (!gb::available()) {
+        dialogs.error(nullptr,
+                      QStringLiteral("This Qt build cannot convert GB2312 text (it needs ICU); "
+                                     "Pinwa cannot talk to other copies without it."));
+        return 1;
+    }
+
+    TForm1 window;
+    window.move(window.screen()->availableGeometry().center() - window.rect().center());
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,106 @@
+#include "ui/ChatPage.h"
+
+#include "ui/ChatLog.h"
+#include "ui/FlatButton.h"
+
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+
+namespace {
+
+template <typename W, typename... Args> W* make(QWidget* parent, const char* name, Args&&... args) {
+    auto* w = new W(std::forward<Args>(args)..., parent);
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QAction* item(QMenu* menu, const char* name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+void blue(QLabel* label) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Qt::blue);
+    label->setPalette(p);
+}
+
+} // namespace
+
+ChatPage::ChatPage(QWidget* parent) : QWidget(parent) {
+    Panel4 = make<QWidget>(this, "Panel4");
+    Panel4->setGeometry(4, 4, 553, 353);
+    Panel4->setEnabled(false);
+    GroupBox3 = make<QGroupBox>(Panel4, "GroupBox3");
+    GroupBox3->setGeometry(0, 0, 553, 353);
+
+    Label8 = make<QLabel>(GroupBox3, "Label8", QStringLiteral("你想和他(她)说:"));
+    Label8->move(8, 12);
+    heshe = make<QLabel>(GroupBox3, "heshe", QString());
+    heshe->setGeometry(97, 12, 340, 14);
+    blue(heshe);
+    Label13 = make<QLabel>(GroupBox3, "Label13", QStringLiteral("在线人数:"));
+    Label13->move(448, 16);
+    pep = make<QLabel>(GroupBox3, "pep", QStringLiteral("0"));
+    pep->setGeometry(504, 16, 45, 14);
+    blue(pep);
+
+    Memo1 = make<ChatLog>(GroupBox3, "Memo1");
+    Memo1->setGeometry(8, 32, 433, 289);
+    Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    list1 = make<QListWidget>(GroupBox3, "list1");
+    list1->setGeometry(448, 32, 97, 313);
+    list1->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    Label7 = make<QLabel>(GroupBox3, "Label7", QStringLiteral("发言:"));
+    Label7->move(8, 328);
+    Edit5 = make<QLineEdit>(GroupBox3, "Edit5");
+    Edit5->setGeometry(40, 326, 345, 20);
+    Label7->setBuddy(Edit5);
+    SpeedButton3 = make<FlatButton>(GroupBox3, "SpeedButton3", QStringLiteral("发送(&F)"));
+    SpeedButton3->setGeometry(392, 326, 49, 20);
+    fjk = make<QPushButton>(GroupBox3, "fjk", QString());
+    fjk->setVisible(false);
+
+    pop1 = new QMenu(this);
+    pop1->setObjectName(QStringLiteral("pop1"));
+    S1 = item(pop1, "S1", QStringLiteral("保存内容(&S)"));
+    C1 = item(pop1, "C1", QStringLiteral("清空内容(&C)"));
+    D1 = item(pop1, "D1", QStringLiteral("复制当前内容(&D)"));
+    pop2 = new QMenu(this);
+    pop2->setObjectName(QStringLiteral("pop2"));
+    F1 = item(pop2, "F1", QStringLiteral("发送广播(&F)"));
+    T1 = item(pop2, "T1", QStringLiteral("踢他下线(&T)"));
+    Q1 = item(pop2, "Q1", QStringLiteral("悄悄话(&Q)"));
+
+    connect(Memo1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { pop1->popup(Memo1->viewport()->mapToGlobal(at)); });
+    connect(list1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { pop2->popup(list1->viewport()->mapToGlobal(at)); });
+
+    Memo1->installEventFilter(this);
+    list1->installEventFilter(this);
+
+    // Visual order: log, user list, input line, send.
+    setTabOrder(Memo1, list1);
+    setTabOrder(list1, Edit5);
+    setTabOrder(Edit5, SpeedButton3);
+}
+
+bool ChatPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == Memo1 || watched == list1)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Edit5->setFocus();
+            emit enterPressed();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

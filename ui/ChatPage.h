@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QWidget>
+
+class ChatLog;
+class FlatButton;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+
+// The chat room page: chat log, user list with the online count, addressee,
+// input line and send button, and the two popup menus. Layout only; the main
+// window wires the behaviour.
+class ChatPage : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ChatPage(QWidget* parent = nullptr);
+
+    QWidget* Panel4;
+    QGroupBox* GroupBox3;
+    QLabel* Label8;
+    QLabel* heshe;
+    QLabel* Label13;
+    QLabel* pep;
+    ChatLog* Memo1;
+    QListWidget* list1;
+    QLabel* Label7;
+    QLineEdit* Edit5;
+    FlatButton* SpeedButton3;
+    QPushButton* fjk;
+
+    QMenu* pop1;
+    QAction* S1;
+    QAction* C1;
+    QAction* D1;
+    QMenu* pop2;
+    QAction* F1;
+    QAction* T1;
+    QAction* Q1;
+
+signals:
+    // Enter in the chat log or the user list: focus has moved to the input line.
+    void enterPressed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};

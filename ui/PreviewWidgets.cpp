@@ -1,0 +1,75 @@
+#include "ui/PreviewWidgets.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+ColourShape::ColourShape(QWidget* parent) : QWidget(parent) {}
+
+void ColourShape::setFillColour(const QColor& colour) {
+    fill_ = colour;
+    update();
+}
+
+void ColourShape::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(fill_);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void ColourShape::mousePressEvent(QMouseEvent* event) {
+    emit pressed(event->button(), event->position().toPoint());
+}
+
+ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAutoFillBackground(false);
+}
+
+QColor ClickLabel::textColour() const {
+    return palette().color(QPalette::WindowText);
+}
+
+void ClickLabel::setTextColour(const QColor& colour) {
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, colour);
+    setPalette(p);
+}
+
+void ClickLabel::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    if (pressed_ && event->button() == Qt::LeftButton &&
+        rect().contains(event->position().toPoint()))
+        emit clicked();
+    pressed_ = false;
+}
+
+PictureBox::PictureBox(bool transparent, QWidget* parent)
+    : QLabel(parent), transparent_(transparent) {
+    resize(32, 32);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void PictureBox::setPicture(const QImage& picture) {
+    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    if (transparent_ && !image.isNull()) {
+        const QRgb key = image.pixel(0, image.height() - 1);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (row[x] == key)
+                    row[x] = qRgba(0, 0, 0, 0);
+            }
+        }
+    }
+    shown_ = image;
+    setPixmap(QPixmap::fromImage(image));
+}
+
+void PictureBox::clearPicture() {
+    shown_ = QImage();
+    clear();
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QColor>
+#include <QLabel>
+#include <QWidget>
+
+// A filled rectangle with a one-pixel outline that reports mouse presses.
+class ColourShape : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ColourShape(QWidget* parent = nullptr);
+    QColor fillColour() const { return fill_; }
+    void setFillColour(const QColor& colour);
+
+signals:
+    void pressed(Qt::MouseButton button, QPoint at);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QColor fill_ = Qt::white;
+};
+
+// A transparent label that reports clicks and carries its own text colour.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+
+public:
+    ClickLabel(const QString& text, QWidget* parent = nullptr);
+    QColor textColour() const;
+    void setTextColour(const QColor& colour);
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool pressed_ = false;
+};
+
+// A 32 x 32 picture control; a transparent one lets the colour of its picture's
+// bottom-left pixel show the page through.
+class PictureBox : public QLabel {
+    Q_OBJECT
+
+public:
+    PictureBox(bool transparent, QWidget* parent = nullptr);
+    bool isTransparent() const { return transparent_; }
+    void setPicture(const QImage& picture);
+    void clearPicture();
+    bool hasPicture() const { return !shown_.isNull(); }
+    QImage shownImage() const { return shown_; }
+
+private:
+    bool transparent_;
+    QImage shown_;
+};
