@@ -1,0 +1,104 @@
+// Every picture the program shows must load from the linked-in resources and suit the way the
+// image lists draw it: 32 x 32, a hard mask, silver where masked.
+#include <QImage>
+#include <QTest>
+
+namespace {
+
+constexpr int setCount = 7;
+constexpr int slotCount = 13;
+// A picture with fewer opaque pixels than this is as good as blank at 32 x 32.
+constexpr int minOpaque = 120;
+
+QString picturePath(int set, int slot) {
+    return QStringLiteral(":/sets/set%1/%2.png").arg(set).arg(slot, 2, 10, QLatin1Char('0'));
+}
+
+QImage load(const QString& path) {
+    QImage img(path);
+    return img.isNull() ? img : img.convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+class tst_resources : public QObject {
+    Q_OBJECT
+
+private slots:
+    void setPicture_data();
+    void setPicture();
+    void picturesOfASetDiffer();
+    void aboutPictures_data();
+    void aboutPictures();
+};
+
+void tst_resources::setPicture_data() {
+    QTest::addColumn<QString>("path");
+    for (int s = 0; s < setCount; ++s)
+        for (int i = 0; i < slotCount; ++i)
+            QTest::newRow(qPrintable(picturePath(s, i))) << picturePath(s, i);
+}
+
+void tst_resources::setPicture() {
+    QFETCH(QString, path);
+    const QImage img = load(path);
+    QVERIFY2(!img.isNull(), "not in the resources");
+    QCOMPARE(img.size(), QSize(32, 32));
+    QVERIFY(QImage(path).hasAlphaChannel());
+
+    // The transparent picture controls see through the bottom-left pixel's colour.
+    QCOMPARE(qAlpha(img.pixel(0, 31)), 0);
+
+    int opaque = 0;
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            const QRgb px = img.pixel(x, y);
+            const int a = qAlpha(px);
+            if (a != 0 && a != 255)
+                QFAIL(qPrintable(QStringLiteral("partial alpha %1 at %2,%3").arg(a).arg(x).arg(y)));
+            if (a == 255) {
+                ++opaque;
+                // An opaque silver pixel would turn into a hole on a transparent control.
+                if ((px & 0xFFFFFF) == 0xC0C0C0)
+                    QFAIL(qPrintable(QStringLiteral("opaque silver at %1,%2").arg(x).arg(y)));
+            }
+        }
+    }
+    QVERIFY2(opaque >= minOpaque, qPrintable(QStringLiteral("only %1 opaque pixels").arg(opaque)));
+    QVERIFY2(opaque < 32 * 32, "no transparent pixel at all");
+}
+
+void tst_resources::picturesOfASetDiffer() {
+    for (int s = 0; s < setCount; ++s) {
+        QList<QImage> pictures;
+        for (int i = 0; i < slotCount; ++i)
+            pictures << load(picturePath(s, i));
+        for (int a = 0; a < slotCount; ++a)
+            for (int b = a + 1; b < slotCount; ++b)
+                if (!pictures[a].isNull() && pictures[a] == pictures[b])
+                    QFAIL(qPrintable(QStringLiteral("set %1: slots %2 and %3 are the same picture")
+                                         .arg(s)
+                                         .arg(a)
+                                         .arg(b)));
+    }
+}
+
+void tst_resources::aboutPictures_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("icon") << ":/about/pinwa.png" << QSize(32, 32);
+    QTest::newRow("large icon") << ":/about/pinwa-64.png" << QSize(64, 64);
+    QTest::newRow("portrait") << ":/about/portrait.png" << QSize(96, 112);
+}
+
+void tst_resources::aboutPictures() {
+    QFETCH(QString, path);
+    QFETCH(QSize, size);
+    const QImage img = load(path);
+    QVERIFY2(!img.isNull(), "not in the resources");
+    QCOMPARE(img.size(), size);
+    QVERIFY(img.pixel(size.width() / 2, size.height() / 2) != img.pixel(0, 0));
+}
+
+QTEST_GUILESS_MAIN(tst_resources)
+#include "tst_resources.moc"
