@@ -27,7 +27,7 @@ class tst_resources : public QObject {
 private slots:
     void setPicture_data();
     void setPicture();
-    void picturesOfASetDiffer();
+    void picturesDiffer();
     void aboutPictures_data();
     void aboutPictures();
 };
@@ -68,19 +68,28 @@ void tst_resources::setPicture() {
     QVERIFY2(opaque < 32 * 32, "no transparent pixel at all");
 }
 
-void tst_resources::picturesOfASetDiffer() {
-    for (int s = 0; s < setCount; ++s) {
-        QList<QImage> pictures;
+void tst_resources::picturesDiffer() {
+    QList<QList<QImage>> sets(setCount);
+    for (int s = 0; s < setCount; ++s)
         for (int i = 0; i < slotCount; ++i)
-            pictures << load(picturePath(s, i));
+            sets[s] << load(picturePath(s, i));
+    for (int s = 0; s < setCount; ++s)
         for (int a = 0; a < slotCount; ++a)
             for (int b = a + 1; b < slotCount; ++b)
-                if (!pictures[a].isNull() && pictures[a] == pictures[b])
+                if (!sets[s][a].isNull() && sets[s][a] == sets[s][b])
                     QFAIL(qPrintable(QStringLiteral("set %1: slots %2 and %3 are the same picture")
                                          .arg(s)
                                          .arg(a)
                                          .arg(b)));
-    }
+    // A set copied over another would still pass every check above.
+    for (int i = 0; i < slotCount; ++i)
+        for (int s = 0; s < setCount; ++s)
+            for (int t = s + 1; t < setCount; ++t)
+                if (!sets[s][i].isNull() && sets[s][i] == sets[t][i])
+                    QFAIL(qPrintable(QStringLiteral("slot %1: sets %2 and %3 are the same picture")
+                                         .arg(i)
+                                         .arg(s)
+                                         .arg(t)));
 }
 
 void tst_resources::aboutPictures_data() {

@@ -161,11 +161,11 @@ void girlHead(QPainter& p, QPointF c, qreal r, Mood m) {
     shade(p, circle(at(c, r, 0, -1.02), r * 0.45), hair, k.outline);
     shade(p, circle(c, r), hair, k.outline);
     flat(p, ellipse(at(c, r, 0, -0.8), r * 0.32, r * 0.13), tie, k.outline, qMax(0.7, r * 0.07));
-    QPainterPath skinArea = circle(at(c, r, 0, 0.1), r * 0.84);
+    QPainterPath skinArea = circle(at(c, r, 0, 0.1), r * 0.88);
     QPainterPath below;
-    below.addRect(QRectF(at(c, r, -1.2, -0.3), at(c, r, 1.2, 1.2)));
+    below.addRect(QRectF(at(c, r, -1.2, -0.36), at(c, r, 1.2, 1.2)));
     // The fringe dips in the middle so the face reads as a girl's, not a helmet.
-    below = below.subtracted(ellipse(at(c, r, 0, -0.3), r * 0.36, r * 0.12));
+    below = below.subtracted(ellipse(at(c, r, 0, -0.36), r * 0.36, r * 0.12));
     shade(p, skinArea.intersected(below).simplified(), skin, k.outline);
     FaceGeom g;
     g.spread = 0.36;
@@ -249,7 +249,7 @@ void bladesAndFace(QPainter& p, QPointF c, qreal r, Mood m) {
         {{0xE8, 0x44, 0x3A}, {0xFF, 0xC4, 0x30}, {0x3C, 0xB4, 0x4C}, {0x3A, 0x7A, 0xE0}}};
     // Each blade has one straight edge and one curled edge, all turning the same way.
     for (int i = 0; i < 4; ++i) {
-        const qreal a = -135 + 90 * i;
+        const qreal a = -110 + 90 * i;
         QPainterPath b;
         b.moveTo(c);
         b.lineTo(c + dir(a) * r * 1.36);
@@ -369,7 +369,7 @@ void sparkle(QPainter& p, QPointF c, qreal s, const QColor& outline) {
 void prop(QPainter& p, int variant, const Look& k, QPointF where) {
     switch (variant) {
     case 0:
-        sparkle(p, where, 3.2, k.outline);
+        sparkle(p, where, 4.0, k.outline);
         break;
     case 1:
         heart(p, where, 3.0, k.outline);
@@ -490,9 +490,9 @@ void drawBadge(QPainter& p, int set, Mood mood) {
             hushHand(p, c, 6.4, k, 0.4);
         break;
     case 1:
-        girlHead(p, QPointF(8, 24.5), 6.0, mood);
+        girlHead(p, QPointF(8, 24.6), 6.5, mood);
         if (mood == Mood::Hush)
-            hushHand(p, QPointF(8, 24.5), 6.0, k, 0.5);
+            hushHand(p, QPointF(8, 24.6), 6.5, k, 0.5);
         break;
     case 2:
         shoulders(p, QPointF(8, 22.5), 5.8, people[0].shirt, k.outline);

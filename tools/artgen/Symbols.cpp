@@ -85,7 +85,7 @@ void kick(QPainter& p, const Look& k) {
 
 void whisper(QPainter& p, const Look& k) {
     QPainterPath b = roundRect(QRectF(16.5, 3.5, 14, 10), 4);
-    b = b.united(polygon({{18.5, 12}, {13.5, 18.5}, {23.5, 12}}));
+    b = b.united(polygon({{19, 11}, {16, 18}, {25, 13}}));
     shade(p, b.simplified(), white, k.outline);
     for (int i = 0; i < 3; ++i)
         flat(p, circle(QPointF(19.9 + i * 3.6, 8.6), 1.05), k.accent.darker(120), Qt::transparent,
