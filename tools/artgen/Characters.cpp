@@ -416,7 +416,7 @@ void hatDecor(QPainter& p, int variant) {
     const Look& k = looks[4];
     switch (variant) {
     case 0:
-        topHat(p, QPointF(16, 18), 11.5, QColor(0x3A, 0x34, 0x44), k.accent, false, Mood::Happy);
+        topHat(p, QPointF(16, 18), 11.5, QColor(0x3A, 0x34, 0x44), k.accent, true, Mood::Happy);
         sparkle(p, QPointF(26, 6), 3.2, k.outline);
         break;
     case 1: { // wizard's hat with a star
