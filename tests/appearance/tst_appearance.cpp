@@ -71,21 +71,27 @@ public:
         if (setegid(65534) != 0)
             return;
         if (seteuid(65534) != 0) {
-            (void)setegid(0);
+            restoreGroup();
             return;
         }
         switched_ = true;
         active_ = access(".", W_OK | X_OK) == 0;
     }
     ~FilePermissionsInForce() {
-        if (switched_) {
-            (void)seteuid(0);
-            (void)setegid(0);
-        }
+        if (!switched_)
+            return;
+        if (seteuid(0) != 0)
+            qFatal("cannot restore the test's user");
+        restoreGroup();
     }
     bool active() const { return active_; }
 
 private:
+    static void restoreGroup() {
+        if (setegid(0) != 0)
+            qFatal("cannot restore the test's group");
+    }
+
     bool active_ = false;
     bool switched_ = false;
 };
@@ -668,7 +674,9 @@ private slots:
             com1->showPopup();
             QAbstractItemView* view = com1->view();
             QTRY_VERIFY(view->isVisible());
-            const QPoint at = view->visualRect(com1->model()->index(6, 0)).center();
+            const QRect row = view->visualRect(com1->model()->index(6, 0));
+            QCOMPARE(row.height(), ChooserRowDelegate::rowHeight);
+            const QPoint at = row.center();
             QTest::mouseMove(view->viewport(), at);
             QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
             QTRY_VERIFY(!view->isVisible());
