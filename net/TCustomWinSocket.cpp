@@ -122,6 +122,11 @@ int TCustomWinSocket::ReceiveBytes(void* Buffer, int ByteCount) {
     }
     if (!connected_ || ByteCount < 0)
         return 0;
+    if (ByteCount == 0) {
+        if (endpoint_)
+            endpoint_->rearmRead();
+        return 0;
+    }
     const ssize_t got = ::recv(socket_, Buffer, static_cast<size_t>(ByteCount), 0);
     const int code = errno;
     if (got == -1 && code != EWOULDBLOCK && code != EAGAIN)
