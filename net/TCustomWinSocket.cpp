@@ -434,7 +434,9 @@ void TCustomWinSocket::dispatchNotification(int Socket, int NetworkEvent, int Er
         HandleConnect(Socket);
         break;
     case nwClose:
-        HandleDisconnect(Socket);
+        // A stale close must not cancel a lookup that a newer attempt started.
+        if (Socket != -1)
+            HandleDisconnect(Socket);
         break;
     case nwRead:
         HandleRead(Socket);
