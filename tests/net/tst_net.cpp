@@ -84,6 +84,8 @@ private slots:
     void handlerExceptionGoesToHook();
     void stopServerInsideClientRead();
     void deleteClientInsideOnDisconnect();
+    void startOnOpenObjectRefused();
+    void blockingTypesStartAndStop();
 };
 
 void tst_net::eventOrderOnConnectAndAccept() {
@@ -279,7 +281,10 @@ void tst_net::propertiesWhileActive() {
     QCOMPARE(errorOf([&] { client.setClientType(ctBlocking); }), ActiveRefusal);
     client.setAddress("127.0.0.1");
     QCOMPARE(errorOf([&] { client.setAddress("127.0.0.2"); }), ActiveRefusal);
+    int disconnects = 0;
+    client.OnDisconnect = [&](QObject*, TCustomWinSocket*) { ++disconnects; };
     client.Stop();
+    QCOMPARE(disconnects, 1); // before Stop returns
     QVERIFY(!client.Active());
     client.setAddress("127.0.0.2");
     client.setClientType(ctBlocking);
@@ -744,6 +749,56 @@ void tst_net::deleteClientInsideOnDisconnect() {
     spin();
     QCOMPARE(disconnects, 1);
     QCOMPARE(hooked, QStringList{});
+}
+
+void tst_net::startOnOpenObjectRefused() {
+    TServerSocket ser;
+    listenOnFreePort(ser);
+    QCOMPARE(errorOf([&] { ser.Listener()->BeginListen({}, {}, {}, 0, 5, false); }),
+             QString("Can't listen on an open socket"));
+    TClientSocket client;
+    client.setAddress("127.0.0.1");
+    client.setPort(ser.Port());
+    client.Start();
+    QTRY_VERIFY(client.Active());
+    QCOMPARE(errorOf([&] { client.Connection()->BeginConnect({}, "127.0.0.1", {}, 1, false); }),
+             QString("Socket already open"));
+    QVERIFY(client.Active());
+    QVERIFY(ser.Active());
+}
+
+void tst_net::blockingTypesStartAndStop() {
+    TServerSocket ser;
+    QByteArray received;
+    ser.OnClientRead = [&](QObject*, TCustomWinSocket* s) { received += s->ReceiveString(); };
+    listenOnFreePort(ser);
+
+    // A blocking client connects inside Start and gets no read or write reports.
+    TClientSocket client;
+    client.setClientType(ctBlocking);
+    client.setAddress("127.0.0.1");
+    client.setPort(ser.Port());
+    QStringList log;
+    client.OnConnecting = [&](QObject*, TCustomWinSocket*) { log << "connecting"; };
+    client.OnConnect = [&](QObject*, TCustomWinSocket*) { log << "connect"; };
+    client.OnWrite = [&](QObject*, TCustomWinSocket*) { log << "write"; };
+    client.Start();
+    QCOMPARE(log, (QStringList{"connecting", "connect"}));
+    QVERIFY(client.Active());
+    QCOMPARE(client.Connection()->SendString("hi"), 2);
+    QTRY_COMPARE(received, QByteArray("hi"));
+    spin();
+    QCOMPARE(log.size(), 2);
+    client.Stop();
+    QVERIFY(!client.Active());
+
+    // The thread-blocking server type can be set, started and stopped.
+    TServerSocket threaded;
+    threaded.setServerType(stThreadBlocking);
+    listenOnFreePort(threaded);
+    QVERIFY(threaded.Active());
+    threaded.Stop();
+    QVERIFY(!threaded.Active());
 }
 
 QTEST_GUILESS_MAIN(tst_net)
