@@ -85,6 +85,7 @@ private slots:
     void stopServerInsideClientRead();
     void deleteClientInsideOnDisconnect();
     void startOnOpenObjectRefused();
+    void nestedLoopInsideReadEventFreesConnection();
     void blockingTypesStartAndStop();
 };
 
@@ -538,6 +539,14 @@ void tst_net::refusedConnect() {
     QCOMPARE(log.size(), 1);
     QVERIFY(!client.Active());
     QVERIFY(!client.Connection()->IsConnected());
+
+    // Trying again once somebody listens there works.
+    TServerSocket ser;
+    ser.setPort(client.Port());
+    ser.Start();
+    client.Start();
+    QTRY_VERIFY(client.Active());
+    QCOMPARE(log.last(), QString("connect"));
 }
 
 void tst_net::stopWithOpenConnections() {
@@ -800,6 +809,39 @@ void tst_net::blockingTypesStartAndStop() {
     QVERIFY(threaded.Active());
     threaded.Stop();
     QVERIFY(!threaded.Active());
+}
+
+void tst_net::nestedLoopInsideReadEventFreesConnection() {
+    // Like a message box shown from a read handler: the peer's close, the disconnect and the
+    // deferred free all run inside the nested loop while the outer read event is still open.
+    TServerSocket ser;
+    QStringList log;
+    Peer raw(-1);
+    ser.OnClientDisconnect = [&](QObject*, TCustomWinSocket*) { log << "clientdisconnect"; };
+    ser.OnClientRead = [&](QObject*, TCustomWinSocket* s) {
+        log << "read:" + s->ReceiveString();
+        QPointer<TCustomWinSocket> guard(s);
+        ::close(raw.fd);
+        raw.fd = -1;
+        QEventLoop nested;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &nested, [&] {
+            if (!guard)
+                nested.quit();
+        });
+        poll.start(1);
+        QTimer::singleShot(5000, &nested, &QEventLoop::quit);
+        nested.exec();
+        log << QString("back freed=%1").arg(!guard);
+    };
+    listenOnFreePort(ser);
+    raw.fd = RawPeer::connectTo(ser.Port());
+    RawPeer::sendAll(raw.fd, "box");
+    QTRY_COMPARE(log.size(), 3);
+    QCOMPARE(log, (QStringList{"read:box", "clientdisconnect", "back freed=1"}));
+    QVERIFY(ser.Listener()->ConnectionList().isEmpty());
+    spin();
+    QCOMPARE(hooked, QStringList{});
 }
 
 QTEST_GUILESS_MAIN(tst_net)
