@@ -3,6 +3,7 @@
 #include "app/AboutPage.h"
 #include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
+#include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
@@ -36,10 +37,16 @@ QLabel* infoLabel(QWidget* parent, const char* name, const QRect& geometry) {
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent), host(room, ser, *this), roomClient(room, client, *this) {
     setObjectName(QStringLiteral("Form1"));
+    ser.setObjectName(QStringLiteral("ser"));
+    client.setObjectName(QStringLiteral("client"));
     buildWindow();
+    buildAppearance();
     wireShell();
+    wireSession();
+    wireChatPage();
     runGuarded([this] { FormCreate(); });
 }
 
@@ -53,7 +60,7 @@ void TForm1::buildWindow() {
     setFont(windowFont());
 
     auto* central = new QWidget(this);
-    central->setObjectName(QStringLiteral("client"));
+    central->setObjectName(QStringLiteral("central"));
     setCentralWidget(central);
 
     page = new QTabWidget(central);
@@ -130,6 +137,32 @@ void TForm1::FormCreate() {
     ipname->setToolTip(address);
     room.clearSeats();
     room.clearWhispers();
+    appearance->loadAndApply();
+}
+
+void TForm1::buildAppearance() {
+    AppearanceControls c;
+    c.list2 = list2;
+    c.Button1 = Button1;
+    c.page = page;
+    c.pop1 = chat->pop1;
+    c.pop2 = chat->pop2;
+    c.colrich = settings->colrich;
+    c.colsay = settings->colsay;
+    c.collist = settings->collist;
+    c.coluser = settings->coluser;
+    c.coltext = settings->coltext;
+    c.colspeak = settings->colspeak;
+    c.com1 = settings->com1;
+    c.pic9 = settings->pic9;
+    c.pic10 = settings->pic10;
+    c.pic11 = settings->pic11;
+    c.pic12 = settings->pic12;
+    c.Memo1 = chat->Memo1;
+    c.Edit5 = chat->Edit5;
+    c.list1 = chat->list1;
+    c.dialogParent = this;
+    appearance = new Appearance(c, this);
 }
 
 void TForm1::FormKeyPress() {
@@ -147,6 +180,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::FormCloseQuery(bool& canClose) {
     canClose = Dialogs::instance().confirm(this, QStringLiteral("真的要退出吗!?"));
+    if (!canClose)
+        return;
+    // Participants are dropped at once, without leave notices.
+    ser.Stop();
+    roomClient.stop();
 }
 
 void TForm1::RadioButton1Click() {

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "appearance/Appearance.h"
+#include "client/RoomClient.h"
+#include "host/RoomHost.h"
+#include "net/Sockets.h"
 #include "protocol/RoomState.h"
+#include "protocol/RoomView.h"
 
 #include <QMainWindow>
 
@@ -16,7 +21,7 @@ class SettingsPage;
 
 // The main window: owns the room state, both socket components, every control of
 // the three pages and every whisper window.
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, private RoomView {
     Q_OBJECT
 
 public:
@@ -24,6 +29,10 @@ public:
     ~TForm1() override;
 
     RoomState room;
+    TServerSocket ser;
+    TClientSocket client;
+    RoomHost host;
+    RoomClient roomClient;
 
     QTabWidget* page;
     SettingsPage* settings;
@@ -38,6 +47,7 @@ public:
     QLabel* ipname;
     QListWidget* list2;
     QPushButton* Button1;
+    Appearance* appearance;
 
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -47,10 +57,43 @@ protected:
 
 private:
     void buildWindow();
+    void buildAppearance();
     void wireShell();
+    void wireSession();
+    void wireChatPage();
     void FormCreate();
     void FormKeyPress();
     void FormCloseQuery(bool& canClose);
     void RadioButton1Click();
     void RadioButton2Click();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void list1Click();
+    void pop2Popup();
+    void S1Click();
+    void Q1Click();
+    void overgameClick();
+
+    // RoomView
+    void setStatus(const QString& text) override;
+    void showNotice(const QString& text) override;
+    bool confirm(const QString& text) override;
+    std::optional<QString> askText(const QString& caption, const QString& prompt) override;
+    void focusField(Field field) override;
+    void enterSession(bool asHost, const QByteArray& nickname, const QByteArray& roomName) override;
+    void leaveSession() override;
+    void appendLog(const QByteArray& line) override;
+    void setUserList(const QList<QByteArray>& nicknames) override;
+    std::optional<QByteArray> selectedUser() const override;
+    void removeSelectedUser() override;
+    void setOnlineCount(int count) override;
+    void reportErrorLater(const QString& text) override;
+    WhisperPeer* createWhisper(int slot) override;
+    void setWhisperCaption(WhisperPeer* window, const QByteArray& peerName) override;
+    void setWhisperPeer(WhisperPeer* window, const QByteArray& seatField) override;
+    void appendWhisper(WhisperPeer* window, const QByteArray& line) override;
+    void showWhisper(WhisperPeer* window) override;
+    void focusWhisperInput(WhisperPeer* window) override;
+    void pause(int milliseconds) override;
 };

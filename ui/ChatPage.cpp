@@ -73,7 +73,10 @@ ChatPage::ChatPage(QWidget* parent) : QWidget(parent) {
     S1 = item(pop1, "S1", QStringLiteral("保存内容(&S)"));
     C1 = item(pop1, "C1", QStringLiteral("清空内容(&C)"));
     D1 = item(pop1, "D1", QStringLiteral("复制当前内容(&D)"));
+    // The pictures are drawn for 32 x 32.
+    pop1->setStyleSheet(QStringLiteral("QMenu { icon-size: 32px; }"));
     pop2 = new QMenu(this);
+    pop2->setStyleSheet(QStringLiteral("QMenu { icon-size: 32px; }"));
     pop2->setObjectName(QStringLiteral("pop2"));
     F1 = item(pop2, "F1", QStringLiteral("发送广播(&F)"));
     T1 = item(pop2, "T1", QStringLiteral("踢他下线(&T)"));

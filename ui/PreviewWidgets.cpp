@@ -48,9 +48,15 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 PictureBox::PictureBox(bool transparent, QWidget* parent)
-    : QLabel(parent), transparent_(transparent) {
+    : QWidget(parent), transparent_(transparent) {
     resize(32, 32);
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    if (shown_.isNull())
+        return;
+    QPainter p(this);
+    p.drawImage(0, 0, shown_);
 }
 
 void PictureBox::setPicture(const QImage& picture) {
@@ -66,10 +72,10 @@ void PictureBox::setPicture(const QImage& picture) {
         }
     }
     shown_ = image;
-    setPixmap(QPixmap::fromImage(image));
+    update();
 }
 
 void PictureBox::clearPicture() {
     shown_ = QImage();
-    clear();
+    update();
 }

@@ -46,7 +46,7 @@ private:
 
 // A 32 x 32 picture control; a transparent one lets the colour of its picture's
 // bottom-left pixel show the page through.
-class PictureBox : public QLabel {
+class PictureBox : public QWidget {
     Q_OBJECT
 
 public:
@@ -56,6 +56,10 @@ public:
     void clearPicture();
     bool hasPicture() const { return !shown_.isNull(); }
     QImage shownImage() const { return shown_; }
+
+protected:
+    // Drawn as is: a disabled panel must not grey the picture.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool transparent_;

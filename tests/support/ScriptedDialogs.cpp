@@ -24,39 +24,49 @@ QStringList ScriptedDialogs::allTexts() const {
     return out;
 }
 
-void ScriptedDialogs::record(const QString& kind, const QString& text, const QString& caption) {
-    asked.append({kind, text, caption});
+QStringList ScriptedDialogs::textsFor(const QWidget* parent, const QString& kind) const {
+    QStringList out;
+    for (const Asked& a : asked) {
+        if (a.kind == kind && a.parent == parent)
+            out.append(a.text);
+    }
+    return out;
+}
+
+void ScriptedDialogs::record(QWidget* parent, const QString& kind, const QString& text,
+                             const QString& caption) {
+    asked.append({kind, text, caption, parent});
     if (onShow)
         onShow();
 }
 
-void ScriptedDialogs::message(QWidget*, const QString& text) {
-    record(QStringLiteral("message"), text);
+void ScriptedDialogs::message(QWidget* parent, const QString& text) {
+    record(parent, QStringLiteral("message"), text);
 }
 
-void ScriptedDialogs::error(QWidget*, const QString& text) {
-    record(QStringLiteral("error"), text);
+void ScriptedDialogs::error(QWidget* parent, const QString& text) {
+    record(parent, QStringLiteral("error"), text);
 }
 
-bool ScriptedDialogs::confirm(QWidget*, const QString& text) {
-    record(QStringLiteral("confirm"), text);
+bool ScriptedDialogs::confirm(QWidget* parent, const QString& text) {
+    record(parent, QStringLiteral("confirm"), text);
     return confirmAnswers.isEmpty() ? false : confirmAnswers.takeFirst();
 }
 
-std::optional<QString> ScriptedDialogs::input(QWidget*, const QString& caption,
+std::optional<QString> ScriptedDialogs::input(QWidget* parent, const QString& caption,
                                               const QString& prompt, const QString&) {
-    record(QStringLiteral("input"), prompt, caption);
+    record(parent, QStringLiteral("input"), prompt, caption);
     return inputAnswers.isEmpty() ? std::nullopt : inputAnswers.takeFirst();
 }
 
-std::optional<QColor> ScriptedDialogs::colour(QWidget*, const QColor& initial) {
+std::optional<QColor> ScriptedDialogs::colour(QWidget* parent, const QColor& initial) {
     colourPresets.append(initial);
-    record(QStringLiteral("colour"), initial.name());
+    record(parent, QStringLiteral("colour"), initial.name());
     return colourAnswers.isEmpty() ? std::nullopt : colourAnswers.takeFirst();
 }
 
-std::optional<QString> ScriptedDialogs::saveFile(QWidget*, const QString& filterName,
+std::optional<QString> ScriptedDialogs::saveFile(QWidget* parent, const QString& filterName,
                                                  const QString& pattern) {
-    record(QStringLiteral("save"), filterName + QLatin1Char('|') + pattern);
+    record(parent, QStringLiteral("save"), filterName + QLatin1Char('|') + pattern);
     return saveAnswers.isEmpty() ? std::nullopt : saveAnswers.takeFirst();
 }

@@ -18,6 +18,7 @@ public:
         QString kind; // "message", "error", "confirm", "input", "colour", "save"
         QString text;
         QString caption;
+        QWidget* parent = nullptr;
     };
 
     ScriptedDialogs();
@@ -32,6 +33,8 @@ public:
     std::function<void()> onShow;
 
     QStringList texts(const QString& kind) const;
+    // What one window asked, of one kind.
+    QStringList textsFor(const QWidget* parent, const QString& kind) const;
     QStringList allTexts() const;
     void clear() { asked.clear(); }
 
@@ -45,5 +48,6 @@ public:
                                     const QString& pattern) override;
 
 private:
-    void record(const QString& kind, const QString& text, const QString& caption = {});
+    void record(QWidget* parent, const QString& kind, const QString& text,
+                const QString& caption = {});
 };

@@ -1,0 +1,218 @@
+#include "host/RoomHost.h"
+
+#include "protocol/Gb.h"
+#include "protocol/RoomState.h"
+#include "protocol/RoomView.h"
+#include "protocol/Wire.h"
+
+RoomHost::RoomHost(RoomState& room, TServerSocket& ser, RoomView& view)
+    : room_(room), ser_(ser), view_(view), errors_(view) {
+    ser_.OnAccept = [this](QObject*, TCustomWinSocket* s) { serAccept(s); };
+    ser_.OnClientConnect = [this](QObject*, TCustomWinSocket* s) { serClientConnect(s); };
+    ser_.OnClientError = [this](QObject*, TCustomWinSocket* s, TErrorEvent e, int& code) {
+        serClientError(s, e, code);
+    };
+    ser_.OnClientRead = [this](QObject*, TCustomWinSocket* s) { serClientRead(s); };
+    ser_.OnClientDisconnect = [this](QObject*, TCustomWinSocket* s) { serClientDisconnect(s); };
+}
+
+void RoomHost::SpeedButton2Click(const Settings& settings) {
+    if (settings.roomName.isEmpty()) {
+        view_.showNotice(QStringLiteral("聊天室名不能为空!"));
+        view_.focusField(RoomView::Field::HostRoomName);
+        return;
+    }
+    if (settings.nickname.isEmpty()) {
+        view_.showNotice(QStringLiteral("昵称不能为空!"));
+        view_.focusField(RoomView::Field::HostNickname);
+        return;
+    }
+    try {
+        ser_.Stop();
+        ser_.setPort(settings.port);
+        view_.setStatus(QStringLiteral("正在尝试开设端口..."));
+        ser_.Start();
+    } catch (const std::exception&) {
+        ser_.Stop();
+        view_.showNotice(QStringLiteral("不能开设端口,请检查端口是否正确!"));
+        view_.setStatus(QStringLiteral("开设端口失败!"));
+        return;
+    }
+    SendErrors::Scope scope(errors_);
+    view_.setStatus(QStringLiteral("成功,服务器已开启!"));
+    forgetHostWindowsOfClientSessions();
+    room_.ownNickname = settings.nickname;
+    room_.roomName = settings.roomName;
+    view_.enterSession(true, settings.nickname, settings.roomName);
+    fjkClick();
+    room_.mode = RoomState::HostMode;
+}
+
+void RoomHost::fjkClick() {
+    SendErrors::Scope scope(errors_);
+    room_.occupancy = 0;
+    const QList<QByteArray> nicknames = room_.rosterNicknames();
+    const QByteArray message = wire::roster(wire::rosterText(nicknames));
+    for (RoomState::Seat& seat : room_.seats) {
+        if (seat.connection != nullptr) {
+            ++room_.occupancy;
+            errors_.send(seat.connection, message);
+        }
+    }
+    view_.setOnlineCount(room_.occupancy + 1);
+    view_.setUserList(nicknames);
+}
+
+void RoomHost::sendToSeats(const QByteArray& message) {
+    // A seat whose send fails leaves inside the loop; the seats after it still get the message.
+    for (RoomState::Seat& seat : room_.seats) {
+        if (seat.connection != nullptr)
+            errors_.send(seat.connection, message);
+    }
+}
+
+void RoomHost::serClientConnect(TCustomWinSocket*) {
+    view_.setStatus(QStringLiteral("有人正在连接..."));
+}
+
+void RoomHost::serAccept(TCustomWinSocket* socket) {
+    SendErrors::Scope scope(errors_);
+    if (room_.occupancy >= RoomState::kMaxConnections) {
+        errors_.send(socket, wire::notice(wire::kRoomFull));
+        socket->CloseConnection();
+        return;
+    }
+    const int seat = room_.firstEmptySeat();
+    if (seat < 0)
+        return;
+    room_.seats[seat].connection = socket;
+    view_.setStatus(QStringLiteral("有人在连接本服务器!"));
+    errors_.send(socket, wire::joinRequest());
+    ++room_.occupancy;
+}
+
+void RoomHost::serClientError(TCustomWinSocket* socket, TErrorEvent event, int&) {
+    view_.setStatus(QStringLiteral("客户连接错误!"));
+    // A reset peer is gone for good: let it leave now rather than linger as a ghost.
+    if (event == errDisconnect && socket->IsConnected())
+        socket->CloseConnection();
+}
+
+void RoomHost::serClientRead(TCustomWinSocket* socket) {
+    SendErrors::Scope scope(errors_);
+    const QByteArray read = socket->ReceiveString();
+    for (const QByteArray& message : wire::split(read, wire::kHostCodes)) {
+        // An earlier message of this read may have closed the connection.
+        if (!socket->IsConnected())
+            break;
+        handleMessage(socket, message);
+    }
+}
+
+void RoomHost::handleMessage(TCustomWinSocket* socket, const QByteArray& message) {
+    const wire::Message m = wire::parse(message);
+    if (m.code == wire::kWhisper)
+        whisperBranch(socket, m.seatField(), m.text());
+    else if (m.code == wire::kWhisperRequest)
+        whisperRequestBranch(socket, m.payload);
+    else if (m.code == wire::kNickname)
+        nicknameBranch(socket, m.payload);
+    else if (m.code == wire::kJoin)
+        joinReply(socket, m.payload);
+    else if (m.code == wire::kLine)
+        relayTalk(socket, m.payload);
+}
+
+void RoomHost::refuse(TCustomWinSocket* socket, const QByteArray& notice) {
+    errors_.send(socket, wire::notice(notice));
+    socket->CloseConnection();
+}
+
+void RoomHost::joinReply(TCustomWinSocket* socket, const QByteArray& nickname) {
+    if (!wire::isSafeNickname(nickname)) {
+        refuse(socket, wire::kNicknameControl);
+        return;
+    }
+    // An empty nickname matches every empty seat, so it is always refused.
+    const bool inUse = room_.findSeatByNickname(nickname) >= 0 || nickname == room_.ownNickname ||
+                       nickname == wire::kHostName;
+    if (inUse) {
+        refuse(socket, wire::kNicknameInUse);
+        return;
+    }
+    const int seat = room_.findSeat(socket);
+    if (seat < 0)
+        return;
+    room_.seats[seat].nickname = nickname;
+    errors_.send(socket, wire::line(wire::welcome(room_.roomName)));
+    // Keeps the welcome and the roster in separate reads at the newcomer.
+    view_.pause(100);
+    fjkClick();
+}
+
+void RoomHost::relayTalk(TCustomWinSocket* socket, const QByteArray& line) {
+    const int seat = room_.findSeat(socket);
+    if (seat < 0 || room_.seats[seat].nickname.isEmpty())
+        return;
+    if (!wire::isTalkLineFrom(line, room_.seats[seat].nickname))
+        return;
+    view_.appendLog(line);
+    sendToSeats(wire::line(line));
+}
+
+void RoomHost::talk(const QByteArray& line) {
+    SendErrors::Scope scope(errors_);
+    sendToSeats(wire::line(line));
+    view_.appendLog(line);
+}
+
+void RoomHost::serClientDisconnect(TCustomWinSocket* socket) {
+    SendErrors::Scope scope(errors_);
+    const int seat = room_.findSeat(socket);
+    if (seat < 0)
+        return;
+    room_.seats[seat].connection = nullptr;
+    const QByteArray nickname = room_.seats[seat].nickname;
+    // A connection that never joined leaves without a word.
+    if (!nickname.isEmpty()) {
+        sendToSeats(wire::line(wire::leaveNotice(nickname)));
+        view_.appendLog(wire::leaveNotice(nickname));
+    }
+    room_.seats[seat].nickname.clear();
+    --room_.occupancy;
+    fjkClick();
+}
+
+void RoomHost::T1Click() {
+    SendErrors::Scope scope(errors_);
+    const std::optional<QByteArray> selected = view_.selectedUser();
+    if (!selected || selected->isEmpty())
+        return;
+    const int seat = room_.findSeatByNickname(*selected);
+    if (seat < 0)
+        return;
+    TCustomWinSocket* connection = room_.seats[seat].connection;
+    if (connection != nullptr)
+        connection->CloseConnection();
+    room_.seats[seat].nickname.clear();
+    // Keeps the leave notice's roster and the next one in separate reads.
+    view_.pause(100);
+    room_.seats[seat].connection = nullptr;
+    view_.removeSelectedUser();
+    fjkClick();
+}
+
+void RoomHost::F1Click() {
+    SendErrors::Scope scope(errors_);
+    const std::optional<QString> text =
+        view_.askText(QStringLiteral("广播消息"), QStringLiteral("在下面打入你要广播的消息!"));
+    if (!text || text->isEmpty())
+        return;
+    sendToSeats(wire::notice(gb::fromTyped(*text)));
+}
+
+void RoomHost::endRoom() {
+    ser_.Stop();
+    room_.clearSeats();
+    room_.clearWhispers();
+}

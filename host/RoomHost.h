@@ -1,0 +1,61 @@
+#pragma once
+
+#include "host/SendErrors.h"
+#include "net/Sockets.h"
+
+#include <QByteArray>
+
+struct RoomState;
+class RoomView;
+
+// The room host: opening a room, admission, the host read handler, roster,
+// departures, kick, broadcast and the host's own public talk.
+class RoomHost {
+public:
+    struct Settings {
+        int port = 8888;
+        QByteArray roomName;
+        QByteArray nickname;
+    };
+
+    RoomHost(RoomState& room, TServerSocket& ser, RoomView& view);
+
+    void SpeedButton2Click(const Settings& settings);
+    void fjkClick();
+    void T1Click();
+    void F1Click();
+    void talk(const QByteArray& line);
+    // The host opens a whisper with a participant from the user list.
+    void openWhisper(const QByteArray& nickname);
+    // The host's whisper window sends a line to its peer's seat.
+    void sendWhisper(const QByteArray& peerSeatField, const QByteArray& whisperLine);
+    // Drops every participant at once; nobody gets a leave notice or a roster.
+    void endRoom();
+
+    // Socket events of ser.
+    void serAccept(TCustomWinSocket* socket);
+    void serClientConnect(TCustomWinSocket* socket);
+    void serClientError(TCustomWinSocket* socket, TErrorEvent event, int& errorCode);
+    void serClientRead(TCustomWinSocket* socket);
+    void serClientDisconnect(TCustomWinSocket* socket);
+
+    SendErrors& sender() { return errors_; }
+
+private:
+    void handleMessage(TCustomWinSocket* socket, const QByteArray& message);
+    void joinReply(TCustomWinSocket* socket, const QByteArray& nickname);
+    void relayTalk(TCustomWinSocket* socket, const QByteArray& line);
+    void refuse(TCustomWinSocket* socket, const QByteArray& notice);
+    void whisperBranch(TCustomWinSocket* socket, const QByteArray& seatField,
+                       const QByteArray& text);
+    void whisperRequestBranch(TCustomWinSocket* socket, const QByteArray& nickname);
+    void nicknameBranch(TCustomWinSocket* socket, const QByteArray& seatField);
+    void whisperForHost(int seat, const QByteArray& text);
+    void forgetHostWindowsOfClientSessions();
+    void sendToSeats(const QByteArray& message);
+
+    RoomState& room_;
+    TServerSocket& ser_;
+    RoomView& view_;
+    SendErrors errors_;
+};

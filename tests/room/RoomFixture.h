@@ -1,0 +1,90 @@
+#pragma once
+
+#include "RawPeer.h"
+#include "ScriptedDialogs.h"
+#include "app/SettingsPage.h"
+#include "app/TForm1.h"
+#include "protocol/Gb.h"
+#include "ui/ChatLog.h"
+#include "ui/ChatPage.h"
+#include "ui/FlatButton.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <memory>
+
+inline QByteArray gbBytes(const QString& text) {
+    return gb::fromTyped(text);
+}
+
+inline QList<QByteArray> userList(TForm1& form) {
+    QList<QByteArray> out;
+    for (int i = 0; i < form.chat->list1->count(); ++i)
+        out.append(form.chat->list1->item(i)->data(Qt::UserRole).toByteArray());
+    return out;
+}
+
+inline const QList<QByteArray>& logLines(TForm1& form) {
+    return form.chat->Memo1->lines();
+}
+
+inline std::unique_ptr<TForm1> startHost(quint16 port,
+                                         const QString& nickname = QStringLiteral("host"),
+                                         const QString& roomName = QStringLiteral("room")) {
+    auto form = std::make_unique<TForm1>();
+    form->show();
+    QTest::mouseClick(form->settings->RadioButton2, Qt::LeftButton);
+    form->settings->port2->setValue(port);
+    form->settings->ip2->setText(roomName);
+    form->settings->nc2->setText(nickname);
+    form->settings->SpeedButton2->click();
+    return form;
+}
+
+inline void connectClient(TForm1& form, quint16 port, const QString& nickname) {
+    form.settings->RadioButton1->click();
+    form.settings->port1->setValue(port);
+    form.settings->ip1->setText(QStringLiteral("127.0.0.1"));
+    form.settings->nc1->setText(nickname);
+    form.settings->SpeedButton1->click();
+}
+
+// A client window that has joined and holds the current roster. In one process
+// the welcome and the first roster reach the newcomer in one read (the host's
+// pause cannot keep them apart here), so the host re-sends the roster.
+inline std::unique_ptr<TForm1> joinClient(TForm1& host, quint16 port, const QString& nickname) {
+    auto form = std::make_unique<TForm1>();
+    form->show();
+    connectClient(*form, port, nickname);
+    const qsizetype logged = form->chat->Memo1->lines().size();
+    if (!QTest::qWaitFor([&] { return form->chat->Memo1->lines().size() > logged; }, 5000))
+        qWarning("joinClient: %s was not welcomed", qPrintable(nickname));
+    host.chat->fjk->click();
+    if (!QTest::qWaitFor([&] { return userList(*form) == userList(host); }, 5000))
+        qWarning("joinClient: %s did not get the roster", qPrintable(nickname));
+    return form;
+}
+
+// Selects a user-list entry as a click would.
+inline void choose(TForm1& form, const QByteArray& nickname) {
+    QListWidget* list = form.chat->list1;
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->data(Qt::UserRole).toByteArray() == nickname) {
+            list->setCurrentRow(i);
+            list->item(i)->setSelected(true);
+            return;
+        }
+    }
+    QFAIL("nickname not in the user list");
+}
+
+inline void say(TForm1& form, const QString& text) {
+    form.chat->Edit5->setText(text);
+    form.chat->SpeedButton3->click();
+}

@@ -1,0 +1,93 @@
+#include "RawPeer.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QList>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+RawPeer::RawPeer(quint16 port) {
+    // Non-blocking from the start: the host accepts only when the event loop runs.
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
+        errno != EINPROGRESS) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+RawPeer::~RawPeer() {
+    close();
+}
+
+void RawPeer::send(const QByteArray& bytes) {
+    qsizetype sent = 0;
+    QDeadlineTimer deadline(10000);
+    while (fd_ >= 0 && sent < bytes.size() && !deadline.hasExpired()) {
+        const ssize_t n = ::send(fd_, bytes.constData() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n > 0)
+            sent += n;
+        else if (n < 0 && errno != EAGAIN && errno != EINTR && errno != ENOTCONN)
+            break;
+        else // not connected yet, or the host's buffer is full: let the host run
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
+const QByteArray& RawPeer::poll() {
+    char buffer[65536];
+    while (fd_ >= 0 && !peerClosed_) {
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n > 0) {
+            received_.append(buffer, n);
+            reads_.append(QByteArray(buffer, n));
+        } else if (n == 0 || (errno != EAGAIN && errno != EINTR && errno != ENOTCONN)) {
+            peerClosed_ = true;
+        } else {
+            break;
+        }
+    }
+    return received_;
+}
+
+bool RawPeer::closedByPeer() {
+    poll();
+    return peerClosed_;
+}
+
+void RawPeer::reset() {
+    if (fd_ < 0)
+        return;
+    linger hard{1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    close();
+}
+
+void RawPeer::close() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+quint16 freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}

@@ -1,0 +1,378 @@
+#include "RoomFixture.h"
+#include "protocol/Wire.h"
+#include "ui/ErrorBoundary.h"
+#include "ui/TForm2.h"
+
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QtTest>
+#include <sys/socket.h>
+#include <thread>
+
+using namespace wire;
+
+namespace {
+
+TForm2* windowFor(TForm1& form, const QByteArray& seatField) {
+    const int slot = form.room.findWhisper(seatField);
+    return slot < 0 ? nullptr : static_cast<TForm2*>(form.room.whispers[slot]);
+}
+
+void whisperIn(TForm2* window, const QString& text) {
+    window->Edit1->setText(text);
+    QTest::keyClick(window->Edit1, Qt::Key_Return);
+}
+
+// A raw peer that has joined under a nickname and read everything up to its roster.
+std::unique_ptr<RawPeer> rawJoin(TForm1& host, quint16 port, const QByteArray& nickname) {
+    auto peer = std::make_unique<RawPeer>(port);
+    peer->send(joinReply(nickname));
+    [&] { QTRY_VERIFY(userList(host).contains(nickname)); }();
+    [&] { QTRY_VERIFY(peer->poll().endsWith("\n")); }();
+    peer->forget();
+    return peer;
+}
+
+} // namespace
+
+class TestWhisper : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        setSocketExceptionHook([](const std::exception& e) { reportError(e); });
+        QDir::setCurrent(workDir.path());
+    }
+    void init() { dialogs = std::make_unique<ScriptedDialogs>(); }
+    void cleanup() { dialogs.reset(); }
+
+    void windowAsBuilt() {
+        TForm1 form;
+        TForm2 window(form.room, &form);
+        QCOMPARE(window.size(), QSize(211, 176));
+        QCOMPARE(window.pos(), QPoint(192, 107));
+        QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(window.font().pixelSize(), 12);
+        QVERIFY(window.Memo1->isReadOnly());
+        QVERIFY(!window.hesheid->isVisible());
+        QVERIFY(window.windowTitle().isEmpty());
+    }
+
+    void clientToClientThroughTheHost() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = joinClient(*host, port, QStringLiteral("joe"));
+        auto amy = joinClient(*host, port, QStringLiteral("amy"));
+
+        choose(*joe, "amy");
+        joe->chat->Q1->trigger();
+        QTRY_VERIFY(windowFor(*joe, "001") != nullptr);
+        TForm2* mine = windowFor(*joe, "001");
+        QCOMPARE(mine->windowTitle(), QStringLiteral("聊天对象: amy"));
+        QVERIFY(mine->isVisible());
+
+        whisperIn(mine, QStringLiteral("悄悄的"));
+        const QByteArray said = whisperLine("joe", gbBytes(QStringLiteral("悄悄的")));
+        QCOMPARE(mine->lines(), QList<QByteArray>{said});
+        QVERIFY(mine->Edit1->isEnabled());
+        QVERIFY(mine->Edit1->text().isEmpty());
+
+        QTRY_VERIFY(windowFor(*amy, "000") != nullptr);
+        TForm2* theirs = windowFor(*amy, "000");
+        QTRY_COMPARE(theirs->lines(), QList<QByteArray>{said});
+        QTRY_COMPARE(theirs->windowTitle(), QStringLiteral("聊天对象: joe"));
+
+        // Asking again only brings the open window back.
+        mine->hide();
+        joe->chat->Q1->trigger();
+        QTRY_VERIFY(mine->isVisible());
+        QCOMPARE(joe->room.findWhisper("001"), 0);
+        QCOMPARE(joe->room.firstEmptyWhisperSlot(), 1);
+    }
+
+    void clientAndHostWhisper() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = joinClient(*host, port, QStringLiteral("joe"));
+
+        choose(*joe, "host");
+        joe->chat->Q1->trigger();
+        QTRY_VERIFY(windowFor(*joe, "ser") != nullptr);
+        TForm2* toHost = windowFor(*joe, "ser");
+        QCOMPARE(toHost->windowTitle(), QStringLiteral("聊天对象: 服务器"));
+        whisperIn(toHost, QStringLiteral("hi host"));
+        QTRY_VERIFY(windowFor(*host, "000") != nullptr);
+        TForm2* atHost = windowFor(*host, "000");
+        QCOMPARE(atHost->windowTitle(), QStringLiteral("聊天对象: joe"));
+        QTRY_COMPARE(atHost->lines(), QList<QByteArray>{whisperLine("joe", "hi host")});
+
+        // A second whisper goes to the same window and shows it again.
+        atHost->hide();
+        whisperIn(toHost, QStringLiteral("again"));
+        QTRY_VERIFY(atHost->isVisible());
+        QCOMPARE(atHost->lines().size(), 2);
+
+        whisperIn(atHost, QStringLiteral("hi joe"));
+        QTRY_VERIFY(toHost->lines().contains(whisperLine("host", "hi joe")));
+    }
+
+    void hostToARawClientOnTheWire() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        choose(*host, "joe");
+        host->chat->Q1->trigger();
+        TForm2* window = windowFor(*host, "000");
+        QVERIFY(window != nullptr);
+        QCOMPARE(window->windowTitle(), QStringLiteral("聊天对象: joe"));
+        whisperIn(window, QStringLiteral("x"));
+        QTRY_COMPARE(joe->poll(), whisper("ser", whisperLine("host", "x")));
+
+        // Requests answered on the wire.
+        joe->forget();
+        joe->send(whisperRequest("host"));
+        QTRY_COMPARE(joe->poll(), QByteArray("&Wser") + kHostName);
+        joe->forget();
+        joe->send(whisperRequest("joe"));
+        QTRY_COMPARE(joe->poll(), QByteArray("&W000joe"));
+        joe->forget();
+        joe->send(nicknameRequest("000"));
+        QTRY_COMPARE(joe->poll(), QByteArray("&P000joe"));
+        joe->forget();
+        joe->send(nicknameRequest("042"));
+        QTRY_COMPARE(joe->poll(), QByteArray("&P042"));
+    }
+
+    void strayRequestsAndNumbersAreDropped() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        auto amy = rawJoin(*host, port, "amy");
+        QTRY_VERIFY(joe->poll().endsWith("joe\namy\nhost\n"));
+        joe->forget();
+        for (const QByteArray& bad :
+             {QByteArray("&Wnobody"), QByteArray("&W"), QByteArray("&Pser"), QByteArray("&P101"),
+              QByteArray("&P1"), QByteArray("&P-01"), whisper("101", whisperLine("joe", "far")),
+              whisper("x1", whisperLine("joe", "odd")),
+              whisper("001", whisperLine("amy", "forged")),
+              whisper("001", QByteArray("joe no colon"))}) {
+            joe->send(bad);
+            QTest::qWait(20); // keep them in separate reads
+        }
+        joe->send(nicknameRequest("001"));
+        QTRY_COMPARE(joe->poll(), QByteArray("&P001amy"));
+        QCOMPARE(amy->poll(), QByteArray());
+        QVERIFY(dialogs->texts("error").isEmpty());
+
+        // Relayed with the sender's seat and the text unchanged.
+        joe->send(whisper("001", whisperLine("joe", "ok")));
+        QTRY_COMPARE(amy->poll(), whisper("000", whisperLine("joe", "ok")));
+        // A whisper from a connection that never joined is not shown.
+        RawPeer stranger(port);
+        QTRY_COMPARE(stranger.poll(), QByteArray("&U"));
+        stranger.send(whisper("ser", whisperLine("ghost", "boo")));
+        joe->forget();
+        joe->send(nicknameRequest("000"));
+        QTRY_COMPARE(joe->poll(), QByteArray("&P000joe"));
+        QCOMPARE(host->room.firstEmptyWhisperSlot(), 0);
+    }
+
+    void hostWindowForADepartedSeatLogsOnly() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        choose(*host, "joe");
+        host->chat->Q1->trigger();
+        TForm2* window = windowFor(*host, "000");
+        joe->close();
+        QTRY_COMPARE(userList(*host), QList<QByteArray>{"host"});
+        whisperIn(window, QStringLiteral("gone?"));
+        QCOMPARE(window->lines(), QList<QByteArray>{whisperLine("host", "gone?")});
+        QVERIFY(window->Edit1->isEnabled());
+        QVERIFY(window->Edit1->text().isEmpty());
+
+        // A newcomer in that seat inherits the window.
+        auto amy = rawJoin(*host, port, "amy");
+        whisperIn(window, QStringLiteral("new here?"));
+        QTRY_COMPARE(amy->poll(), whisper("ser", whisperLine("host", "new here?")));
+    }
+
+    void closingWithYesForgetsWithNoKeeps() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        joe->send(whisper("ser", whisperLine("joe", "one")));
+        QTRY_VERIFY(windowFor(*host, "000") != nullptr);
+        TForm2* first = windowFor(*host, "000");
+        QTRY_COMPARE(first->lines().size(), 1);
+
+        dialogs->confirmAnswers = {false};
+        first->close();
+        QCOMPARE(
+            dialogs->texts("confirm").last(),
+            QStringLiteral(
+                "是否要永久性的关掉该窗口?\n如果是,那么下次再开启这个悄悄话窗口时,就没有记录了!\n"
+                "如果不是,下次开启还会有记录,但它会占用一个窗口!\n当窗口达到一百个时,"
+                "你就不能再窗口了!"));
+        QVERIFY(!first->isVisible());
+        joe->send(whisper("ser", whisperLine("joe", "two")));
+        QTRY_VERIFY(first->isVisible());
+        QCOMPARE(first->lines().size(), 2);
+
+        dialogs->confirmAnswers = {true};
+        first->close();
+        QCOMPARE(host->room.findWhisper("000"), -1);
+        joe->send(whisper("ser", whisperLine("joe", "three")));
+        QTRY_VERIFY(windowFor(*host, "000") != nullptr);
+        TForm2* fresh = windowFor(*host, "000");
+        QVERIFY(fresh != first);
+        QTRY_COMPARE(fresh->lines(), QList<QByteArray>{whisperLine("joe", "three")});
+    }
+
+    void aForgottenWindowClosedWithYesClearsTheCurrentEntry() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        joe->send(whisper("ser", whisperLine("joe", "old")));
+        QTRY_VERIFY(windowFor(*host, "000") != nullptr);
+        TForm2* old = windowFor(*host, "000");
+
+        dialogs->confirmAnswers = {true};
+        host->settings->overgame->click(); // forgets the windows
+        host->settings->SpeedButton2->click();
+        auto again = rawJoin(*host, port, "joe");
+        again->send(whisper("ser", whisperLine("joe", "new")));
+        QTRY_VERIFY(windowFor(*host, "000") != nullptr);
+        QVERIFY(windowFor(*host, "000") != old);
+        dialogs->confirmAnswers = {true};
+        old->close();
+        QCOMPARE(host->room.findWhisper("000"), -1);
+    }
+
+    void hostingForgetsWindowsOfAClientSession() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = joinClient(*host, port, QStringLiteral("joe"));
+        choose(*joe, "host");
+        joe->chat->Q1->trigger();
+        QTRY_VERIFY(windowFor(*joe, "ser") != nullptr);
+        TForm2* leftover = windowFor(*joe, "ser");
+
+        // joe's session ends when the host goes; joe then hosts a room of its own.
+        dialogs->confirmAnswers = {true};
+        host->settings->overgame->click();
+        QTRY_VERIFY(joe->settings->Group1->isHidden() == false);
+        QVERIFY(windowFor(*joe, "ser") == leftover);
+        const quint16 port2 = freePort();
+        QTest::mouseClick(joe->settings->RadioButton2, Qt::LeftButton);
+        joe->settings->port2->setValue(port2);
+        joe->settings->ip2->setText(QStringLiteral("r2"));
+        joe->settings->nc2->setText(QStringLiteral("joe"));
+        joe->settings->SpeedButton2->click();
+        QCOMPARE(joe->room.findWhisper("ser"), -1);
+
+        auto amy = rawJoin(*joe, port2, "amy");
+        amy->send(whisper("ser", whisperLine("amy", "hello")));
+        QTRY_VERIFY(windowFor(*joe, "000") != nullptr);
+        // The forgotten window sends nothing, logs the line, and stays usable.
+        whisperIn(leftover, QStringLiteral("anyone?"));
+        QCOMPARE(leftover->lines().last(), whisperLine("joe", "anyone?"));
+        QVERIFY(leftover->Edit1->isEnabled());
+        QVERIFY(dialogs->texts("error").isEmpty());
+    }
+
+    void aFullTable() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = joinClient(*host, port, QStringLiteral("joe"));
+        auto amy = rawJoin(*host, port, "amy");
+        std::vector<std::unique_ptr<TForm2>> fillers;
+        for (int i = 0; i < RoomState::kEntries; ++i) {
+            fillers.push_back(std::make_unique<TForm2>(joe->room, joe.get()));
+            fillers.back()->setPeerSeatField(seatField(50));
+            joe->room.whispers[i] = fillers.back().get();
+        }
+        amy->send(whisper("000", whisperLine("amy", "lost")));
+        QTRY_VERIFY(userList(*joe).contains("amy"));
+        choose(*joe, "amy");
+        joe->chat->Q1->trigger();
+        QTRY_VERIFY(!dialogs->textsFor(joe.get(), "message").isEmpty());
+        QCOMPARE(dialogs->textsFor(joe.get(), "message").constFirst(),
+                 QStringLiteral("已经没有悄悄话窖口可以再开启了\n请先关掉一部分!"));
+        for (auto& filler : fillers)
+            QVERIFY(filler->lines().isEmpty());
+
+        // The host drops a whisper for itself as quietly.
+        std::vector<std::unique_ptr<TForm2>> hostFillers;
+        for (int i = 0; i < RoomState::kEntries; ++i) {
+            hostFillers.push_back(std::make_unique<TForm2>(host->room, host.get()));
+            hostFillers.back()->setPeerSeatField(seatField(60));
+            host->room.whispers[i] = hostFillers.back().get();
+        }
+        amy->send(whisper("ser", whisperLine("amy", "also lost")));
+        QTest::qWait(50); // keep the next request in a read of its own
+        amy->send(nicknameRequest("001"));
+        QTRY_VERIFY(amy->poll().endsWith("&P001amy"));
+        QVERIFY(dialogs->texts("error").isEmpty());
+        joe->room.clearWhispers();
+        host->room.clearWhispers();
+    }
+
+    void refusalsOfTheWhisperItem() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        host->chat->list1->clearSelection();
+        host->chat->Q1->trigger();
+        choose(*host, "host");
+        host->chat->Q1->trigger();
+        QCOMPARE(dialogs->texts("message"),
+                 (QStringList{QStringLiteral("请选择聊天对象!"),
+                              QStringLiteral("为什么要跟自己说悄悄话呢!?")}));
+    }
+
+    void quickWhispersStayInSeparateReads() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        // Read in another thread, as a peer on another machine would.
+        QList<QByteArray> reads;
+        std::thread reader([&] {
+            const int fd = joe->fd();
+            char buffer[4096];
+            while (reads.size() < 2) {
+                const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+                if (n > 0)
+                    reads.append(QByteArray(buffer, n));
+                else if (n == 0 || (n < 0 && errno != EAGAIN))
+                    break;
+            }
+        });
+        choose(*host, "joe");
+        host->chat->Q1->trigger();
+        TForm2* window = windowFor(*host, "000");
+        whisperIn(window, QStringLiteral("a"));
+        whisperIn(window, QStringLiteral("b"));
+        reader.join();
+        QCOMPARE(reads, (QList<QByteArray>{whisper("ser", whisperLine("host", "a")),
+                                           whisper("ser", whisperLine("host", "b"))}));
+    }
+
+    void newWindowsTakeTheCurrentColours() {
+        TForm1 form;
+        QPalette p = form.chat->Edit5->palette();
+        p.setColor(QPalette::Base, QColor(10, 20, 30));
+        form.chat->Edit5->setPalette(p);
+        TForm2 window(form.room, &form);
+        window.takeColours(form.chat->Memo1, form.chat->Edit5);
+        QCOMPARE(window.Edit1->palette().color(QPalette::Base), QColor(10, 20, 30));
+        QCOMPARE(window.Memo1->palette().color(QPalette::Base),
+                 form.chat->Memo1->palette().color(QPalette::Base));
+    }
+
+private:
+    QTemporaryDir workDir;
+    std::unique_ptr<ScriptedDialogs> dialogs;
+};
+
+QTEST_MAIN(TestWhisper)
+#include "tst_whisper.moc"

@@ -1,0 +1,129 @@
+#include "ui/TForm2.h"
+
+#include "protocol/Gb.h"
+#include "protocol/RoomState.h"
+#include "protocol/Wire.h"
+#include "ui/Dialogs.h"
+#include "ui/ErrorBoundary.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QThread>
+
+namespace {
+
+const char* const kCloseQuestion = "是否要永久性的关掉该窗口?\n"
+                                   "如果是,那么下次再开启这个悄悄话窗口时,就没有记录了!\n"
+                                   "如果不是,下次开启还会有记录,但它会占用一个窗口!\n"
+                                   "当窗口达到一百个时,你就不能再窗口了!";
+
+} // namespace
+
+TForm2::TForm2(RoomState& room, QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                         Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      room_(room) {
+    setObjectName(QStringLiteral("Form2"));
+    QFont font(QStringLiteral("宋体"));
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                      QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPixelSize(12);
+    setFont(font);
+    setFixedSize(211, 176);
+    move(192, 107);
+
+    auto* frame = new QFrame(this);
+    frame->setFrameShape(QFrame::StyledPanel);
+    Panel1 = frame;
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(8, 8, 193, 161);
+    Memo1 = new QPlainTextEdit(Panel1);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(8, 8, 177, 121);
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Label1 = new QLabel(QStringLiteral("发言:"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->move(8, 138);
+    Edit1 = new QLineEdit(Panel1);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setGeometry(40, 136, 145, 20);
+    hesheid = new QLabel(this);
+    hesheid->setObjectName(QStringLiteral("hesheid"));
+    hesheid->setVisible(false);
+
+    connect(Edit1, &QLineEdit::returnPressed, this, guarded([this] { Edit1Enter(); }));
+}
+
+void TForm2::setPeerSeatField(const QByteArray& field) {
+    peerSeat_ = field;
+    hesheid->setText(QString::fromLatin1(field));
+}
+
+void TForm2::setPeerName(const QByteArray& name) {
+    setWindowTitle(QStringLiteral("聊天对象: ") + gb::toDisplay(name));
+}
+
+void TForm2::appendLine(const QByteArray& line) {
+    lines_.append(line);
+    Memo1->appendPlainText(gb::toDisplay(line));
+}
+
+void TForm2::takeColours(const QWidget* chatLog, const QWidget* inputLine) {
+    for (auto [from, to] :
+         {std::pair<const QWidget*, QWidget*>{chatLog, Memo1}, {inputLine, Edit1}}) {
+        QPalette p = to->palette();
+        p.setColor(QPalette::Base, from->palette().color(QPalette::Base));
+        p.setColor(QPalette::Text, from->palette().color(QPalette::Text));
+        to->setPalette(p);
+    }
+}
+
+void TForm2::Edit1Enter() {
+    const QString typed = Edit1->text();
+    if (typed.isEmpty())
+        return;
+    Edit1->setEnabled(false);
+    const QByteArray line = wire::whisperLine(room_.ownNickname, gb::fromTyped(typed));
+    try {
+        if (OnSend)
+            OnSend(*this, line);
+    } catch (...) {
+        // The input line must never stay disabled.
+        Edit1->setEnabled(true);
+        Edit1->setFocus();
+        throw;
+    }
+    appendLine(line);
+    // Keeps consecutive whispers in separate reads at the peer.
+    QThread::msleep(200);
+    Edit1->setEnabled(true);
+    Edit1->clear();
+    Edit1->setFocus();
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    activateWindow();
+    Edit1->setFocus();
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+    bool forget = false;
+    runGuarded([&] { forget = FormCloseQuery(); });
+    if (forget) {
+        // Matched by seat field, not by window: the first entry for this peer goes.
+        const int slot = room_.findWhisper(peerSeat_);
+        if (slot >= 0)
+            room_.whispers[slot] = nullptr;
+    }
+    event->accept();
+}
+
+bool TForm2::FormCloseQuery() {
+    return Dialogs::instance().confirm(this, QString::fromUtf8(kCloseQuestion));
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "protocol/WhisperPeer.h"
+
+#include <QWidget>
+#include <functional>
+
+struct RoomState;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+
+// A whisper window: one private conversation with the participant in one seat
+// (or the host, "ser"). Closing only hides it; it lives as long as its owner.
+class TForm2 : public QWidget, public WhisperPeer {
+    Q_OBJECT
+
+public:
+    TForm2(RoomState& room, QWidget* owner);
+
+    QByteArray peerSeatField() const override { return peerSeat_; }
+    void setPeerSeatField(const QByteArray& field);
+    void setPeerName(const QByteArray& name);
+    void appendLine(const QByteArray& line);
+    const QList<QByteArray>& lines() const { return lines_; }
+    // Copies the main chat log's and input line's colours, once.
+    void takeColours(const QWidget* chatLog, const QWidget* inputLine);
+
+    // Sends one whisper line to the peer; set by whoever runs the session.
+    std::function<void(TForm2& window, const QByteArray& line)> OnSend;
+
+    QWidget* Panel1;
+    QPlainTextEdit* Memo1;
+    QLabel* Label1;
+    QLineEdit* Edit1;
+    QLabel* hesheid;
+
+    void Edit1Enter();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool FormCloseQuery();
+
+    RoomState& room_;
+    QByteArray peerSeat_;
+    QList<QByteArray> lines_;
+};
