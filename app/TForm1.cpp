@@ -86,10 +86,11 @@ void TForm1::buildWindow() {
 
     Panel6 = new QWidget(central);
     Panel6->setObjectName(QStringLiteral("Panel6"));
-    Panel6->setGeometry(300, 2, 268, 36);
-    xiaonc = infoLabel(Panel6, "xiaonc", QRect(0, 2, 130, 14));
-    xiaoname = infoLabel(Panel6, "xiaoname", QRect(134, 2, 134, 14));
-    ipname = infoLabel(Panel6, "ipname", QRect(0, 20, 268, 14));
+    // Right of the three tabs, which are about 315 pixels wide with their pictures.
+    Panel6->setGeometry(322, 2, 246, 36);
+    xiaonc = infoLabel(Panel6, "xiaonc", QRect(0, 2, 120, 14));
+    xiaoname = infoLabel(Panel6, "xiaoname", QRect(124, 2, 122, 14));
+    ipname = infoLabel(Panel6, "ipname", QRect(0, 20, 246, 14));
 
     ts = new QStatusBar(this);
     ts->setObjectName(QStringLiteral("ts"));

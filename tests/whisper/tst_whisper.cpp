@@ -357,16 +357,32 @@ private slots:
                                            whisper("ser", whisperLine("host", "b"))}));
     }
 
-    void newWindowsTakeTheCurrentColours() {
-        TForm1 form;
-        QPalette p = form.chat->Edit5->palette();
-        p.setColor(QPalette::Base, QColor(10, 20, 30));
-        form.chat->Edit5->setPalette(p);
-        TForm2 window(form.room, &form);
-        window.takeColours(form.chat->Memo1, form.chat->Edit5);
-        QCOMPARE(window.Edit1->palette().color(QPalette::Base), QColor(10, 20, 30));
-        QCOMPARE(window.Memo1->palette().color(QPalette::Base),
-                 form.chat->Memo1->palette().color(QPalette::Base));
+    void newWindowsTakeTheCurrentColoursOldOnesKeepTheirs() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        auto amy = rawJoin(*host, port, "amy");
+        joe->send(whisper("ser", whisperLine("joe", "first")));
+        QTRY_VERIFY(windowFor(*host, "000") != nullptr);
+        TForm2* before = windowFor(*host, "000");
+        const QColor oldInput = before->Edit1->palette().color(QPalette::Base);
+
+        // What clicks on the preview run.
+        dialogs->colourAnswers = {QColor(200, 230, 255), QColor(120, 0, 0)};
+        host->appearance->coltextMouseDown(Qt::LeftButton, QPoint());
+        host->appearance->colsayClick();
+        QCOMPARE(host->chat->Edit5->palette().color(QPalette::Base), QColor(200, 230, 255));
+
+        amy->send(whisper("ser", whisperLine("amy", "second")));
+        QTRY_VERIFY(windowFor(*host, "001") != nullptr);
+        TForm2* after = windowFor(*host, "001");
+        QCOMPARE(after->Edit1->palette().color(QPalette::Base), QColor(200, 230, 255));
+        QCOMPARE(after->Memo1->palette().color(QPalette::Text), QColor(120, 0, 0));
+        QCOMPARE(before->Edit1->palette().color(QPalette::Base), oldInput);
+        before->hide();
+        joe->send(whisper("ser", whisperLine("joe", "third")));
+        QTRY_VERIFY(before->isVisible());
+        QCOMPARE(before->Edit1->palette().color(QPalette::Base), oldInput);
     }
 
 private:
