@@ -104,7 +104,10 @@ void RoomClient::talk(const QByteArray& line) {
 }
 
 void RoomClient::clientRead(TCustomWinSocket* socket) {
-    const QByteArray read = socket->ReceiveString();
+    handleRead(socket->ReceiveString());
+}
+
+void RoomClient::handleRead(const QByteArray& read) {
     for (const QByteArray& message : wire::split(read, wire::kClientCodes))
         handleMessage(message);
 }

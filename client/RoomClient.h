@@ -36,6 +36,8 @@ public:
     void clientError(TErrorEvent event, int& errorCode);
     void clientDisconnect();
     void clientRead(TCustomWinSocket* socket);
+    // The bytes of one read from the host; clientRead hands each read here.
+    void handleRead(const QByteArray& read);
 
     bool isConnected() const { return connected_; }
 

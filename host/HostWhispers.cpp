@@ -9,7 +9,7 @@ void RoomHost::whisperBranch(TCustomWinSocket* socket, const QByteArray& seatFie
                              const QByteArray& text) {
     const int from = room_.findSeat(socket);
     // Only a participant who has joined may whisper, and only under its own name.
-    if (from < 0 || room_.seats[from].nickname.isEmpty() ||
+    if (from < 0 || room_.seats[from].nickname.isEmpty() || text.size() > wire::kMaxLineBytes ||
         !wire::isWhisperLineFrom(text, room_.seats[from].nickname))
         return;
     if (seatField == wire::kHostSeat) {

@@ -13,6 +13,7 @@ RoomHost::RoomHost(RoomState& room, TServerSocket& ser, RoomView& view)
         serClientError(s, e, code);
     };
     ser_.OnClientRead = [this](QObject*, TCustomWinSocket* s) { serClientRead(s); };
+    ser_.OnClientWrite = [this](QObject*, TCustomWinSocket* s) { serClientWrite(s); };
     ser_.OnClientDisconnect = [this](QObject*, TCustomWinSocket* s) { serClientDisconnect(s); };
 }
 
@@ -50,14 +51,19 @@ void RoomHost::SpeedButton2Click(const Settings& settings) {
 
 void RoomHost::fjkClick() {
     SendErrors::Scope scope(errors_);
+    const int broadcast = ++rosterBroadcasts_;
     room_.occupancy = 0;
+    for (const RoomState::Seat& seat : room_.seats)
+        room_.occupancy += seat.connection != nullptr;
     const QList<QByteArray> nicknames = room_.rosterNicknames();
     const QByteArray message = wire::roster(wire::rosterText(nicknames));
     for (RoomState::Seat& seat : room_.seats) {
-        if (seat.connection != nullptr) {
-            ++room_.occupancy;
-            errors_.send(seat.connection, message);
-        }
+        if (seat.connection == nullptr)
+            continue;
+        errors_.send(seat.connection, message);
+        // A seat that left inside this send has already broadcast the newer roster.
+        if (rosterBroadcasts_ != broadcast)
+            return;
     }
     view_.setOnlineCount(room_.occupancy + 1);
     view_.setUserList(nicknames);
@@ -99,8 +105,16 @@ void RoomHost::serClientError(TCustomWinSocket* socket, TErrorEvent event, int&)
 }
 
 void RoomHost::serClientRead(TCustomWinSocket* socket) {
+    handleRead(socket, socket->ReceiveString());
+}
+
+void RoomHost::serClientWrite(TCustomWinSocket* socket) {
     SendErrors::Scope scope(errors_);
-    const QByteArray read = socket->ReceiveString();
+    errors_.drained(socket);
+}
+
+void RoomHost::handleRead(TCustomWinSocket* socket, const QByteArray& read) {
+    SendErrors::Scope scope(errors_);
     for (const QByteArray& message : wire::split(read, wire::kHostCodes)) {
         // An earlier message of this read may have closed the connection.
         if (!socket->IsConnected())
@@ -133,6 +147,11 @@ void RoomHost::joinReply(TCustomWinSocket* socket, const QByteArray& nickname) {
         refuse(socket, wire::kNicknameControl);
         return;
     }
+    // Every roster carries every nickname; a huge one would make rosters too big to arrive whole.
+    if (nickname.size() > wire::kMaxNicknameBytes) {
+        refuse(socket, wire::kNicknameTooLong);
+        return;
+    }
     // An empty nickname matches every empty seat, so it is always refused.
     const bool inUse = room_.findSeatByNickname(nickname) >= 0 || nickname == room_.ownNickname ||
                        nickname == wire::kHostName;
@@ -154,7 +173,9 @@ void RoomHost::relayTalk(TCustomWinSocket* socket, const QByteArray& line) {
     const int seat = room_.findSeat(socket);
     if (seat < 0 || room_.seats[seat].nickname.isEmpty())
         return;
-    if (!wire::isTalkLineFrom(line, room_.seats[seat].nickname))
+    // Relayed to every seat: one huge line would flood every participant's buffer.
+    if (line.size() > wire::kMaxLineBytes ||
+        !wire::isTalkLineFrom(line, room_.seats[seat].nickname))
         return;
     view_.appendLog(line);
     sendToSeats(wire::line(line));
@@ -168,6 +189,7 @@ void RoomHost::talk(const QByteArray& line) {
 
 void RoomHost::serClientDisconnect(TCustomWinSocket* socket) {
     SendErrors::Scope scope(errors_);
+    errors_.forget(socket);
     const int seat = room_.findSeat(socket);
     if (seat < 0)
         return;
@@ -213,6 +235,7 @@ void RoomHost::F1Click() {
 
 void RoomHost::endRoom() {
     ser_.Stop();
+    errors_.forgetAll();
     room_.clearSeats();
     room_.clearWhispers();
 }

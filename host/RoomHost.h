@@ -37,7 +37,10 @@ public:
     void serClientConnect(TCustomWinSocket* socket);
     void serClientError(TCustomWinSocket* socket, TErrorEvent event, int& errorCode);
     void serClientRead(TCustomWinSocket* socket);
+    void serClientWrite(TCustomWinSocket* socket);
     void serClientDisconnect(TCustomWinSocket* socket);
+    // The bytes of one read from that connection; serClientRead hands each read here.
+    void handleRead(TCustomWinSocket* socket, const QByteArray& read);
 
     SendErrors& sender() { return errors_; }
 
@@ -58,4 +61,5 @@ private:
     TServerSocket& ser_;
     RoomView& view_;
     SendErrors errors_;
+    int rosterBroadcasts_ = 0;
 };

@@ -4,13 +4,60 @@
 #include "protocol/RoomView.h"
 
 int SendErrors::send(TCustomWinSocket* connection, const QByteArray& message) {
+    const auto waiting = backlog_.find(connection);
+    if (waiting != backlog_.end()) {
+        if (waiting->size() + message.size() <= kMaxBacklog) {
+            waiting->append(message);
+            return 0;
+        }
+        backlog_.erase(waiting);
+        try {
+            connection->CloseConnection(); // runs its departure at once
+        } catch (const ESocketError& e) {
+            if (!first_)
+                first_ = QString::fromUtf8(e.what());
+        }
+        return -1;
+    }
+    const qsizetype sent = write(connection, message);
+    if (sent >= 0 && sent < message.size() && connection->IsConnected())
+        backlog_.insert(connection, message.mid(sent));
+    return static_cast<int>(sent);
+}
+
+void SendErrors::drained(TCustomWinSocket* connection) {
+    const auto waiting = backlog_.find(connection);
+    if (waiting == backlog_.end())
+        return;
+    const QByteArray bytes = *waiting;
+    const qsizetype sent = write(connection, bytes);
+    // The write may have run the departure, which forgot the connection.
+    const auto still = backlog_.find(connection);
+    if (still == backlog_.end())
+        return;
+    if (sent < 0 || sent == bytes.size())
+        backlog_.erase(still);
+    else
+        still->remove(0, sent);
+}
+
+qsizetype SendErrors::write(TCustomWinSocket* connection, const QByteArray& bytes) {
+    qsizetype sent = 0;
     try {
-        return connection->SendString(message);
+        // A short send is tried again at once: the refusal that follows arms the write event.
+        while (sent < bytes.size()) {
+            const int n = connection->SendBytes(bytes.constData() + sent,
+                                                static_cast<int>(bytes.size() - sent));
+            if (n <= 0)
+                break;
+            sent += n;
+        }
     } catch (const ESocketError& e) {
         if (!first_)
             first_ = QString::fromUtf8(e.what());
         return -1;
     }
+    return sent;
 }
 
 SendErrors::Scope::Scope(SendErrors& errors) : errors_(errors) {

@@ -15,6 +15,7 @@ const QByteArray
                    "\xca\xb9\xd3\xc3\xc1\xcb!");
 const QByteArray kNicknameControl("\xea\xc7\xb3\xc6\xb2\xbb\xc4\xdc\xba\xac\xd3\xd0\xbf\xd8\xd6\xc6"
                                   "\xd7\xd6\xb7\xfb!");
+const QByteArray kNicknameTooLong("\xea\xc7\xb3\xc6\xcc\xab\xb3\xa4\xc1\xcb!");
 
 Message parse(const QByteArray& message) {
     return Message{message.left(2), message.mid(2)};

@@ -38,6 +38,12 @@ extern const QByteArray kWelcome;         // 欢迎来到:
 extern const QByteArray kRoomFull;        // 对不起！ LF 聊天室人满!
 extern const QByteArray kNicknameInUse;   // 您的昵称已经有人在使用了!
 extern const QByteArray kNicknameControl; // 昵称不能含有控制字符!
+extern const QByteArray kNicknameTooLong; // 昵称太长了!
+
+// What the host accepts from a participant. Our clients' nickname box holds 20
+// characters; a talk or whisper line this long is far beyond anything typed.
+inline constexpr qsizetype kMaxNicknameBytes = 64;
+inline constexpr qsizetype kMaxLineBytes = 8192;
 
 struct Message {
     QByteArray code;    // bytes 1-2 (shorter when the message is)
