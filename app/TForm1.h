@@ -82,7 +82,7 @@ private:
     std::optional<QString> askText(const QString& caption, const QString& prompt) override;
     void focusField(Field field) override;
     void enterSession(bool asHost, const QByteArray& nickname, const QByteArray& roomName) override;
-    void leaveSession() override;
+    void leaveSession(bool toSettingsPage) override;
     void appendLog(const QByteArray& line) override;
     void setUserList(const QList<QByteArray>& nicknames) override;
     std::optional<QByteArray> selectedUser() const override;

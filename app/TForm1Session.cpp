@@ -115,7 +115,7 @@ void TForm1::overgameClick() {
         return;
     host.endRoom();
     roomClient.endSession();
-    leaveSession();
+    leaveSession(false);
     room.occupancy = 0;
 }
 
@@ -163,10 +163,12 @@ void TForm1::enterSession(bool asHost, const QByteArray& nickname, const QByteAr
     xiaonc->setToolTip(nick);
 }
 
-void TForm1::leaveSession() {
+void TForm1::leaveSession(bool toSettingsPage) {
     chat->Panel4->setEnabled(false);
     settings->Group1->show();
     chat->list1->clear();
+    if (toSettingsPage)
+        page->setCurrentIndex(0);
 }
 
 void TForm1::appendLog(const QByteArray& line) {

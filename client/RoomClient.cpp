@@ -60,7 +60,7 @@ void RoomClient::clientError(TErrorEvent event, int&) {
     view_.setStatus(QStringLiteral("连接发生错误!"));
     if (event == errConnect && !connected_) {
         // A refused or unreachable host: back to the settings page, attempt closed.
-        view_.leaveSession();
+        view_.leaveSession(true);
         QTimer::singleShot(0, client_.Connection(), [this] { abandonAttempt(); });
     } else if (event == errDisconnect) {
         // The host vanished: end the session now rather than at the next send.
@@ -80,7 +80,7 @@ void RoomClient::abandonAttempt() {
 void RoomClient::clientDisconnect() {
     const bool wasConnected = connected_;
     connected_ = false;
-    view_.leaveSession();
+    view_.leaveSession(false);
     if (!wasConnected)
         return;
     client_.Stop();

@@ -24,8 +24,9 @@ public:
     // roomName is empty for a client.
     virtual void enterSession(bool asHost, const QByteArray& nickname,
                               const QByteArray& roomName) = 0;
-    // Shows the connection settings again, disables the chat page, empties the user list.
-    virtual void leaveSession() = 0;
+    // Shows the connection settings again, disables the chat page, empties the user
+    // list; with toSettingsPage, also turns to the settings page.
+    virtual void leaveSession(bool toSettingsPage) = 0;
 
     virtual void appendLog(const QByteArray& line) = 0;
     virtual void setUserList(const QList<QByteArray>& nicknames) = 0;

@@ -368,6 +368,7 @@ private slots:
         QVERIFY(dialogs->texts("error").constFirst().startsWith(
             QStringLiteral("Asynchronous socket error")));
         QTRY_VERIFY(form.settings->Group1->isHidden() == false);
+        QCOMPARE(form.page->currentIndex(), 0);
         QVERIFY(!form.chat->Panel4->isEnabled());
         QTRY_COMPARE(form.client.Connection()->SocketId(), -1);
         QVERIFY(dialogs->texts("message").isEmpty());
