@@ -120,7 +120,7 @@ bool talk(TForm1& host, RawPeer& from, const QByteArray& nickname, const QByteAr
     const QByteArray l = talkLine(nickname, "host", text);
     const qsizetype before = logLines(host).count(l);
     from.send(line(l));
-    return QTest::qWaitFor([&] { return logLines(host).count(l) > before; }, 5000);
+    return spinUntil([&] { return logLines(host).count(l) > before; });
 }
 
 // The last roster a participant received, as its lines.
