@@ -1,0 +1,26 @@
+#pragma once
+
+#include "ProcessFigures.h"
+
+#include <QByteArray>
+#include <functional>
+#include <memory>
+
+class TForm1;
+
+// The real main window hosting a room, started through its own run button.
+std::unique_ptr<TForm1> startHostWindow(quint16 port, const QString& nickname = "host",
+                                        const QString& roomName = "room");
+
+// Starts hosting in a shown window, as the user would on the settings page.
+void hostIn(TForm1& form, quint16 port, const QString& nickname, const QString& roomName);
+
+// Participants that hold a nickname right now.
+int seatedCount(const TForm1& form);
+
+// Runs the Qt event loop until the child closes its stdout, handing over each line.
+void runUntilChildEnds(const figures::Child& child,
+                       const std::function<void(const QByteArray&)>& onLine);
+
+// Runs the event loop until done() holds or timeoutMs passes; returns done().
+bool runUntil(const std::function<bool()>& done, int timeoutMs);
