@@ -35,6 +35,10 @@ ChatLog::ChatLog(QWidget* parent) : QPlainTextEdit(parent) {
 
 void ChatLog::appendLine(const QByteArray& line) {
     lines_.append(line);
+    if (lines_.size() - shown_ >= kMaxPendingLines) {
+        flushDisplay();
+        return;
+    }
     if (flushTimer_.isActive())
         return;
     const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : kQuietMs;

@@ -10,7 +10,7 @@
 // beside what it displays, so a saved log is exactly what was received.
 // The bytes are stored at once. A line after a quiet spell is shown at once; in a
 // busy room the display takes the lines that arrived meanwhile in one edit, at
-// most every kDisplayIntervalMs, so it is laid out and painted a few dozen times a
+// most every kDisplayIntervalMs, so it is laid out and painted about ten times a
 // second and not once per line. Input that reads the display (keys, mouse, copy)
 // brings it up to date first.
 class ChatLog : public QPlainTextEdit {
@@ -19,8 +19,10 @@ class ChatLog : public QPlainTextEdit {
 public:
     explicit ChatLog(QWidget* parent = nullptr);
 
-    static constexpr int kDisplayIntervalMs = 20;
+    static constexpr int kDisplayIntervalMs = 100;
     static constexpr int kQuietMs = 250;
+    // A flood is shown in pieces this big, so no single update stalls the loop.
+    static constexpr int kMaxPendingLines = 1000;
 
     void appendLine(const QByteArray& line);
     const QList<QByteArray>& lines() const { return lines_; }
