@@ -32,7 +32,7 @@ click() {
     xdotool mousemove --window "$1" "$2" "$3" click "${4:-1}"
     sleep 0.4
 }
-shot() { sleep 0.6; import -window "$1" "$out/$2"; }
+shot() { sleep 0.6; import -frame -window "$1" "$out/$2"; }
 
 host=$(start host)
 xdotool windowmove "$host" 20 20
@@ -50,7 +50,9 @@ xdotool key Up Up Up Up Up Up
 
 # Host a room.
 xdotool windowactivate --sync "$host"
-xdotool key alt+q Tab ctrl+a
+xdotool key alt+q
+sleep 0.5 # a mnemonic clicks the radio button after a short animation
+xdotool key Tab ctrl+a
 typed "$port"
 xdotool key Tab
 typed "Pinwa大厅"
@@ -62,12 +64,18 @@ sleep 1
 # Two clients; the second one with colours of its own.
 one=$(start one)
 xdotool windowmove "$one" 620 20
+click "$one" 120 137
+xdotool key ctrl+a
+typed "$port"
 click "$one" 171 167
 typed "小明"
 xdotool key Return
 sleep 1.5
 two=$(start two '8388608\r\n14417919\r\n0\r\n15794175\r\n8421376\r\n16119285\r\n6\r\n')
 xdotool windowmove "$two" 620 500
+click "$two" 120 137
+xdotool key ctrl+a
+typed "$port"
 click "$two" 171 167
 typed "阿美"
 xdotool key Return
