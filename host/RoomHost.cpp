@@ -30,6 +30,7 @@ void RoomHost::SpeedButton2Click(const Settings& settings) {
     }
     try {
         ser_.Stop();
+        errors_.forgetAll(); // Stop frees the connections without a disconnect event
         ser_.setPort(settings.port);
         view_.setStatus(QStringLiteral("正在尝试开设端口..."));
         ser_.Start();
