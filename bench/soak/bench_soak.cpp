@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMap>
 #include <cstdio>
 #include <set>
 
@@ -151,10 +152,13 @@ int main(int argc, char** argv) {
                 double(heapCleared) / 1048576);
     std::printf("RSS: %ld KiB before, peak at checkpoints %ld KiB, %ld KiB after\n", rssBefore,
                 rssPeak, rssAfter);
-    std::printf("dialogs the host showed: %lld", (long long)dialogs.asked.size());
-    for (const ScriptedDialogs::Asked& asked : dialogs.asked)
-        std::printf(" [%s: %s]", qPrintable(asked.kind), qPrintable(asked.text));
-    std::printf("\n");
+    // Grouped by text: a busy host asks the same thing many times.
+    QMap<QString, int> asked;
+    for (const ScriptedDialogs::Asked& a : dialogs.asked)
+        ++asked[a.kind + QStringLiteral(": ") + a.text];
+    std::printf("dialogs the host showed: %lld\n", (long long)dialogs.asked.size());
+    for (auto it = asked.cbegin(); it != asked.cend(); ++it)
+        std::printf("  %5d x %s\n", it.value(), qPrintable(it.key()));
     const bool ok = gone && driverExit == 0 && seatMismatches == 0 && listMismatches == 0 &&
                     countMismatches == 0 && fdsAfter == fdsBefore && totals.contains(" lost=0 ") &&
                     totals.contains(" duplicates=0 ") && totals.contains(" roster_mismatches=0 ") &&
