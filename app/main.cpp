@@ -1,6 +1,8 @@
 #include "app/RealDialogs.h"
 #include "app/TForm1.h"
+#include "net/SocketExceptionHook.h"
 #include "protocol/Gb.h"
+#include "ui/ErrorBoundary.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -11,6 +13,8 @@ int main(int argc, char* argv[]) {
 
     RealDialogs dialogs;
     Dialogs::install(&dialogs);
+    // Errors raised while the socket layer handles a notification reach the user too.
+    setSocketExceptionHook([](const std::exception& e) { reportError(e); });
 
     if (!gb::available()) {
         dialogs.error(nullptr,
