@@ -1,5 +1,8 @@
 #include "app/SettingsPage.h"
 
+#include "appearance/Appearance.h"
+#include "ui/ChatLog.h"
+#include "ui/ChatPage.h"
 #include "ui/FlatButton.h"
 #include "ui/PreviewWidgets.h"
 
@@ -159,4 +162,31 @@ void SettingsPage::buildAppearance() {
         label->adjustSize();
         label->raise();
     }
+}
+
+AppearanceControls SettingsPage::appearanceControls(ChatPage* chat, QTabWidget* page,
+                                                    QListWidget* list2, QPushButton* Button1,
+                                                    QWidget* dialogParent) const {
+    AppearanceControls c;
+    c.list2 = list2;
+    c.Button1 = Button1;
+    c.page = page;
+    c.pop1 = chat->pop1;
+    c.pop2 = chat->pop2;
+    c.colrich = colrich;
+    c.colsay = colsay;
+    c.collist = collist;
+    c.coluser = coluser;
+    c.coltext = coltext;
+    c.colspeak = colspeak;
+    c.com1 = com1;
+    c.pic9 = pic9;
+    c.pic10 = pic10;
+    c.pic11 = pic11;
+    c.pic12 = pic12;
+    c.Memo1 = chat->Memo1;
+    c.Edit5 = chat->Edit5;
+    c.list1 = chat->list1;
+    c.dialogParent = dialogParent;
+    return c;
 }

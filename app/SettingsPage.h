@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+struct AppearanceControls;
+class ChatPage;
 class ClickLabel;
 class ColourShape;
 class FlatButton;
@@ -10,8 +12,11 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
+class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QTabWidget;
 
 // The settings page: role choice, client and host panels, colour preview and
 // picture chooser inside Group1, and the end button that Group1 covers.
@@ -20,6 +25,11 @@ class SettingsPage : public QWidget {
 
 public:
     explicit SettingsPage(QWidget* parent = nullptr);
+
+    // Everything the colour and picture settings act on: this page's preview,
+    // chooser and pictures, and the rest of the window.
+    AppearanceControls appearanceControls(ChatPage* chat, QTabWidget* page, QListWidget* list2,
+                                          QPushButton* Button1, QWidget* dialogParent) const;
 
     QGroupBox* Group1;
     QRadioButton* RadioButton1;

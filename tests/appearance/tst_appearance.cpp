@@ -120,28 +120,8 @@ struct Rig {
         list2->setVisible(false);
         Button1 = new QPushButton(QStringLiteral("combutton"), &window);
         Button1->setVisible(false);
-        AppearanceControls c;
-        c.list2 = list2;
-        c.Button1 = Button1;
-        c.page = page;
-        c.pop1 = chat->pop1;
-        c.pop2 = chat->pop2;
-        c.colrich = settings->colrich;
-        c.colsay = settings->colsay;
-        c.collist = settings->collist;
-        c.coluser = settings->coluser;
-        c.coltext = settings->coltext;
-        c.colspeak = settings->colspeak;
-        c.com1 = settings->com1;
-        c.pic9 = settings->pic9;
-        c.pic10 = settings->pic10;
-        c.pic11 = settings->pic11;
-        c.pic12 = settings->pic12;
-        c.Memo1 = chat->Memo1;
-        c.Edit5 = chat->Edit5;
-        c.list1 = chat->list1;
-        c.dialogParent = &window;
-        appearance = new Appearance(c, &window);
+        appearance = new Appearance(
+            settings->appearanceControls(chat, page, list2, Button1, &window), &window);
     }
 
     void start() {
