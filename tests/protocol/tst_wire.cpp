@@ -1,4 +1,5 @@
 #include "protocol/Gb.h"
+#include "protocol/LineKind.h"
 #include "protocol/Wire.h"
 
 #include <QtTest>
@@ -146,6 +147,28 @@ private slots:
     void talkLineCheck() {
         QFETCH(QByteArray, line);
         QTEST(isTalkLineFrom(line, "bob"), "accepted");
+    }
+
+    void lineKinds_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("kind");
+        const auto k = [](LineKind kind) { return static_cast<int>(kind); };
+        QTest::newRow("own") << talkLine("bob", "amy", "hi") << k(LineKind::Own);
+        QTest::newRow("own to oneself") << selfTalkLine("bob", "hi") << k(LineKind::Own);
+        QTest::newRow("to me") << talkLine("amy", "bob", "hi") << k(LineKind::ToMe);
+        QTest::newRow("to a longer name") << talkLine("amy", "bobby", "hi") << k(LineKind::Other);
+        QTest::newRow("from a longer name") << talkLine("bobby", "amy", "hi") << k(LineKind::Other);
+        QTest::newRow("my name in the text")
+            << talkLine("amy", "joe", kTalkTo + "bob" + kSays) << k(LineKind::Other);
+        QTest::newRow("welcome") << welcome("room") << k(LineKind::Notice);
+        QTest::newRow("leave") << leaveNotice("joe") << k(LineKind::Notice);
+        QTest::newRow("leave text in talk")
+            << talkLine("amy", "joe", kLeaves) << k(LineKind::Other);
+    }
+    void lineKinds() {
+        QFETCH(QByteArray, line);
+        QTEST(static_cast<int>(classifyLine(line, "bob")), "kind");
+        QCOMPARE(talkSender(talkLine("a b", "c", "d")), QByteArray("a b"));
     }
 
     void whisperLineCheck() {
