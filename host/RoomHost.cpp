@@ -116,6 +116,8 @@ void RoomHost::serClientWrite(TCustomWinSocket* socket) {
 
 void RoomHost::handleRead(TCustomWinSocket* socket, const QByteArray& read) {
     SendErrors::Scope scope(errors_);
+    // Every seat gets the lines of this read in one send.
+    SendErrors::Batch batch(errors_);
     for (const QByteArray& message : wire::split(read, wire::kHostCodes)) {
         // An earlier message of this read may have closed the connection.
         if (!socket->IsConnected())

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -13,6 +14,7 @@ class TCustomWinSocket;
 // own events; the first failure is reported once, after the outermost handler.
 // What a connection's buffer cannot take yet waits here, in order, until it drains,
 // so a slow reader gets whole messages and never holds up the others.
+// While a Batch is open, the lines for a connection are held and leave in one send.
 class SendErrors {
 public:
     // A reader this far behind is not reading at all; it is let go.
@@ -25,8 +27,8 @@ public:
     // The connection can take more: its write event.
     void drained(TCustomWinSocket* connection);
     // The connection is gone; what waited for it is dropped.
-    void forget(TCustomWinSocket* connection) { backlog_.remove(connection); }
-    void forgetAll() { backlog_.clear(); }
+    void forget(TCustomWinSocket* connection);
+    void forgetAll();
 
     // Marks a handler; the report goes out when the outermost one ends.
     class Scope {
@@ -40,7 +42,28 @@ public:
         SendErrors& errors_;
     };
 
+    // Marks the handling of one read: the "&S" lines it relays to a connection are
+    // held and sent together when the outermost Batch ends. Only lines ending in CR
+    // are joined, since a receiver splits a read only at CR followed by a code;
+    // anything else sends what is held for that connection first, then itself alone.
+    class Batch {
+    public:
+        explicit Batch(SendErrors& errors);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        SendErrors& errors_;
+    };
+
 private:
+    static bool joinsBatch(const QByteArray& message);
+    int sendNow(TCustomWinSocket* connection, const QByteArray& message);
+    void hold(TCustomWinSocket* connection, const QByteArray& message);
+    void release(TCustomWinSocket* connection);
+    void releaseAll();
+
     // Bytes taken, or -1 when the send raised (the connection has then left).
     qsizetype write(TCustomWinSocket* connection, const QByteArray& bytes);
     void flush();
@@ -49,4 +72,8 @@ private:
     int depth_ = 0;
     std::optional<QString> first_;
     QHash<TCustomWinSocket*, QByteArray> backlog_;
+    int batchDepth_ = 0;
+    QHash<TCustomWinSocket*, QByteArray> held_;
+    // Connections in the order their first held line came: seat order for a relay.
+    QList<TCustomWinSocket*> heldOrder_;
 };
