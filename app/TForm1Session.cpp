@@ -10,6 +10,7 @@
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
 #include "ui/FlatButton.h"
+#include "ui/InputHistory.h"
 #include "ui/TForm2.h"
 
 #include <QApplication>
@@ -77,6 +78,7 @@ void TForm1::SpeedButton3Click() {
                                 ? wire::selfTalkLine(room.ownNickname, text)
                                 : wire::talkLine(room.ownNickname, room.addressee, text);
     chat->Edit5->clear();
+    chat->Edit5History->record(typed);
     if (room.mode == RoomState::ClientMode)
         roomClient.talk(line);
     else

@@ -2,6 +2,7 @@
 
 #include "ui/ChatLog.h"
 #include "ui/FlatButton.h"
+#include "ui/InputHistory.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -63,6 +64,7 @@ ChatPage::ChatPage(QWidget* parent) : QWidget(parent) {
     Edit5 = make<QLineEdit>(GroupBox3, "Edit5");
     Edit5->setGeometry(40, 326, 345, 20);
     Label7->setBuddy(Edit5);
+    Edit5History = new InputHistory(Edit5);
     SpeedButton3 = make<FlatButton>(GroupBox3, "SpeedButton3", QStringLiteral("发送(&F)"));
     SpeedButton3->setGeometry(392, 326, 49, 20);
     fjk = make<QPushButton>(GroupBox3, "fjk", QString());

@@ -4,6 +4,7 @@
 
 class ChatLog;
 class FlatButton;
+class InputHistory;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -31,6 +32,7 @@ public:
     QListWidget* list1;
     QLabel* Label7;
     QLineEdit* Edit5;
+    InputHistory* Edit5History;
     FlatButton* SpeedButton3;
     QPushButton* fjk;
 

@@ -5,6 +5,7 @@
 #include "protocol/Wire.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
+#include "ui/InputHistory.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -52,6 +53,7 @@ TForm2::TForm2(RoomState& room, QWidget* owner)
     Edit1 = new QLineEdit(Panel1);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(40, 136, 145, 20);
+    Edit1History = new InputHistory(Edit1);
     hesheid = new QLabel(this);
     hesheid->setObjectName(QStringLiteral("hesheid"));
     hesheid->setVisible(false);
@@ -99,6 +101,7 @@ void TForm2::Edit1Enter() {
         throw;
     }
     appendLine(line);
+    Edit1History->record(typed);
     // Keeps consecutive whispers in separate reads at the peer.
     QThread::msleep(200);
     Edit1->setEnabled(true);

@@ -6,6 +6,7 @@
 #include <functional>
 
 struct RoomState;
+class InputHistory;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -33,6 +34,7 @@ public:
     QPlainTextEdit* Memo1;
     QLabel* Label1;
     QLineEdit* Edit1;
+    InputHistory* Edit1History;
     QLabel* hesheid;
 
     void Edit1Enter();

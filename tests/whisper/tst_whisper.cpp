@@ -143,6 +143,41 @@ private slots:
         QTRY_COMPARE(joe->poll(), QByteArray("&P042"));
     }
 
+    void upAndDownRecallSentLines() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        choose(*host, "joe");
+        QLineEdit* input = host->chat->Edit5;
+        say(*host, QStringLiteral("one"));
+        say(*host, QStringLiteral("two"));
+        input->setText(QStringLiteral("not yet"));
+        QStringList seen;
+        for (Qt::Key key :
+             {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down}) {
+            QTest::keyClick(input, key);
+            seen << input->text();
+        }
+        QCOMPARE(seen, (QStringList{"two", "one", "one", "two", "not yet", "not yet"}));
+        QTest::keyClick(input, Qt::Key_Up);
+        QTest::keyClick(input, Qt::Key_Return);
+        const QByteArray two = line(talkLine("host", "joe", "two"));
+        QTRY_COMPARE(joe->poll(), line(talkLine("host", "joe", "one")) + two + two);
+
+        // Each whisper window keeps its own.
+        host->chat->Q1->trigger();
+        TForm2* window = windowFor(*host, "000");
+        QVERIFY(window != nullptr);
+        QTest::keyClick(window->Edit1, Qt::Key_Up);
+        QVERIFY(window->Edit1->text().isEmpty());
+        whisperIn(window, QStringLiteral("psst"));
+        window->Edit1->setText(QStringLiteral("draft"));
+        QTest::keyClick(window->Edit1, Qt::Key_Up);
+        QCOMPARE(window->Edit1->text(), QStringLiteral("psst"));
+        QTest::keyClick(window->Edit1, Qt::Key_Down);
+        QCOMPARE(window->Edit1->text(), QStringLiteral("draft"));
+    }
+
     void strayRequestsAndNumbersAreDropped() {
         const quint16 port = freePort();
         auto host = startHost(port);
