@@ -1,5 +1,6 @@
 // The main window's side of a session: wiring controls and sockets to the room
 // host and client, and the view they act on.
+#include "app/HostTooltips.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "protocol/Errors.h"
@@ -48,6 +49,8 @@ void TForm1::wireChatPage() {
     connect(c->F1, &QAction::triggered, this, guarded([this] { host.F1Click(); }));
     connect(c->T1, &QAction::triggered, this, guarded([this] { host.T1Click(); }));
     connect(c->Q1, &QAction::triggered, this, guarded([this] { Q1Click(); }));
+    connect(c->J1, &QAction::triggered, this, guarded([this] { host.J1Click(); }));
+    new HostTooltips(c->list1, room, host);
     connect(c->S1, &QAction::triggered, this, guarded([this] { S1Click(); }));
     connect(c->C1, &QAction::triggered, this, guarded([this] { chat->Memo1->clearLines(); }));
     connect(c->D1, &QAction::triggered, this, guarded([this] { chat->Memo1->copy(); }));
@@ -98,6 +101,7 @@ void TForm1::pop2Popup() {
     chat->F1->setEnabled(hostItems);
     chat->T1->setEnabled(hostItems);
     chat->Q1->setEnabled(true);
+    chat->J1->setVisible(room.mode == RoomState::HostMode);
 }
 
 void TForm1::S1Click() {

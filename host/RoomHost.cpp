@@ -84,6 +84,8 @@ void RoomHost::serClientConnect(TCustomWinSocket*) {
 
 void RoomHost::serAccept(TCustomWinSocket* socket) {
     SendErrors::Scope scope(errors_);
+    if (refuseBanned(socket))
+        return;
     if (room_.occupancy >= RoomState::kMaxConnections) {
         errors_.send(socket, wire::notice(wire::kRoomFull));
         socket->CloseConnection();
@@ -166,6 +168,7 @@ void RoomHost::joinReply(TCustomWinSocket* socket, const QByteArray& nickname) {
     if (seat < 0)
         return;
     room_.seats[seat].nickname = nickname;
+    joinedAt_[static_cast<std::size_t>(seat)] = QDateTime::currentDateTime();
     errors_.send(socket, wire::line(wire::welcome(room_.roomName)));
     // Keeps the welcome and the roster in separate reads at the newcomer.
     view_.pause(100);
@@ -239,6 +242,7 @@ void RoomHost::F1Click() {
 void RoomHost::endRoom() {
     ser_.Stop();
     errors_.forgetAll();
+    bannedAddresses_.clear();
     room_.clearSeats();
     room_.clearWhispers();
 }

@@ -4,6 +4,11 @@
 #include "net/Sockets.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QSet>
+#include <QString>
+#include <array>
+#include <optional>
 
 struct RoomState;
 class RoomView;
@@ -29,6 +34,14 @@ public:
     void openWhisper(const QByteArray& nickname);
     // The host's whisper window sends a line to its peer's seat.
     void sendWhisper(const QByteArray& peerSeatField, const QByteArray& whisperLine);
+    // Where a participant connects from and since when it has been in the room.
+    struct Whereabouts {
+        QString address;
+        QDateTime joined;
+    };
+    std::optional<Whereabouts> whereabouts(const QByteArray& nickname) const;
+    // Kicks the selected participant and refuses its address until the room ends.
+    void J1Click();
     // Drops every participant at once; nobody gets a leave notice or a roster.
     void endRoom();
 
@@ -56,10 +69,13 @@ private:
     void whisperForHost(int seat, const QByteArray& text);
     void forgetHostWindowsOfClientSessions();
     void sendToSeats(const QByteArray& message);
+    bool refuseBanned(TCustomWinSocket* socket);
 
     RoomState& room_;
     TServerSocket& ser_;
     RoomView& view_;
     SendErrors errors_;
     int rosterBroadcasts_ = 0;
+    QSet<QString> bannedAddresses_;
+    std::array<QDateTime, 101> joinedAt_{};
 };

@@ -83,6 +83,8 @@ ChatPage::ChatPage(QWidget* parent) : QWidget(parent) {
     F1 = item(pop2, "F1", QStringLiteral("发送广播(&F)"));
     T1 = item(pop2, "T1", QStringLiteral("踢他下线(&T)"));
     Q1 = item(pop2, "Q1", QStringLiteral("悄悄话(&Q)"));
+    J1 = item(pop2, "J1", QStringLiteral("踢出并禁入(&J)"));
+    J1->setVisible(false);
 
     connect(Memo1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pop1->popup(Memo1->viewport()->mapToGlobal(at)); });

@@ -44,6 +44,7 @@ public:
     QAction* F1;
     QAction* T1;
     QAction* Q1;
+    QAction* J1; // the host's ban, after the three items every copy has
 
 signals:
     // Enter in the chat log or the user list: focus has moved to the input line.

@@ -5,9 +5,11 @@
 
 #include <QClipboard>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QToolTip>
 #include <QtTest>
 #include <linux/tcp.h>
 #include <sys/socket.h>
@@ -274,6 +276,60 @@ private slots:
         choose(*host, "host");
         host->chat->T1->trigger();
         QCOMPARE(host->room.occupancy, 1);
+    }
+
+    void hostSeesWhereParticipantsAreAndBans() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        RawPeer joe(port);
+        joe.send(joinReply(kJoe));
+        QTRY_VERIFY(userList(*host).contains(kJoe));
+        RawPeer amy(port);
+        amy.send(joinReply(kAmy));
+        QTRY_VERIFY(amy.poll().endsWith(roster("joe\namy\nhost\n")));
+        amy.forget();
+
+        QListWidget* list = host->chat->list1;
+        const QPoint at = list->visualItemRect(list->item(0)).center();
+        QHelpEvent hover(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &hover);
+        QVERIFY2(QToolTip::text().startsWith(QStringLiteral("地址: 127.0.0.1\n在聊天室: ")),
+                 qPrintable(QToolTip::text()));
+
+        // The ban comes after the three items every copy has, and only for a host.
+        emit host->chat->pop2->aboutToShow();
+        QCOMPARE(host->chat->pop2->actions().indexOf(host->chat->J1), 3);
+        QVERIFY(host->chat->J1->isVisible());
+        // The host's own entry is never banned: its machine may still come in.
+        choose(*host, "host");
+        host->chat->J1->trigger();
+        {
+            RawPeer local(port);
+            QTRY_COMPARE(local.poll(), QByteArray("&U"));
+        }
+        QTRY_COMPARE(host->room.occupancy, 2);
+        QTRY_VERIFY(amy.poll().endsWith(roster("joe\namy\nhost\n")));
+        amy.forget();
+
+        // Banning kicks as a kick does; those already in stay.
+        choose(*host, kJoe);
+        host->chat->J1->trigger();
+        QTRY_VERIFY(joe.closedByPeer());
+        const QByteArray once = line(leaveNotice(kJoe)) + roster("amy\nhost\n");
+        QTRY_COMPARE(amy.poll(), once + roster("amy\nhost\n"));
+        // Newcomers from that address are turned away for the rest of the room.
+        RawPeer again(port);
+        QTRY_VERIFY(again.closedByPeer());
+        QCOMPARE(again.poll(),
+                 wire::notice(gbBytes(QStringLiteral("对不起！\n你已被禁止进入本聊天室!"))));
+        QCOMPARE(host->room.occupancy, 1);
+        QCOMPARE(amy.poll(), once + roster("amy\nhost\n"));
+
+        dialogs->confirmAnswers = {true};
+        host->settings->overgame->click();
+        host->settings->SpeedButton2->click();
+        RawPeer nextRoom(port);
+        QTRY_COMPARE(nextRoom.poll(), QByteArray("&U"));
     }
 
     void broadcastReachesEveryConnection() {
