@@ -1,6 +1,7 @@
 #include "app/TForm1.h"
 
 #include "app/AboutPage.h"
+#include "app/Attention.h"
 #include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
 #include "ui/ChatLog.h"
@@ -44,6 +45,7 @@ TForm1::TForm1(QWidget* parent)
     client.setObjectName(QStringLiteral("client"));
     buildWindow();
     buildAppearance();
+    attention = new Attention(this, room);
     wireShell();
     wireSession();
     wireChatPage();

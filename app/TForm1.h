@@ -10,6 +10,7 @@
 #include <QMainWindow>
 
 class AboutPage;
+class Attention;
 class ChatPage;
 class QFrame;
 class QLabel;
@@ -48,6 +49,7 @@ public:
     QListWidget* list2;
     QPushButton* Button1;
     Appearance* appearance;
+    Attention* attention;
 
     QString statusText() const;
     void setStatusText(const QString& text);

@@ -1,5 +1,6 @@
 // The main window's side of a session: wiring controls and sockets to the room
 // host and client, and the view they act on.
+#include "app/Attention.h"
 #include "app/HostTooltips.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
@@ -130,6 +131,7 @@ void TForm1::setStatus(const QString& text) {
 }
 
 void TForm1::showNotice(const QString& text) {
+    attention->notice();
     Dialogs::instance().message(this, text);
 }
 
@@ -179,6 +181,7 @@ void TForm1::leaveSession(bool toSettingsPage) {
 
 void TForm1::appendLog(const QByteArray& line) {
     chat->Memo1->appendLine(line);
+    attention->publicLine(line);
 }
 
 void TForm1::setUserList(const QList<QByteArray>& nicknames) {
@@ -261,6 +264,7 @@ void TForm1::setWhisperPeer(WhisperPeer* window, const QByteArray& seatField) {
 
 void TForm1::appendWhisper(WhisperPeer* window, const QByteArray& line) {
     whisperWindow(window)->appendLine(line);
+    attention->whisper(whisperWindow(window), line);
 }
 
 void TForm1::showWhisper(WhisperPeer* window) {

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-wqy-zenhei
     xvfb xauth
+    dbus-daemon
     clang libclang-rt-14-dev
 )
 
