@@ -18,7 +18,6 @@ class QComboBox;
 class QLineEdit;
 class QListWidget;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QWidget;
@@ -41,7 +40,7 @@ struct AppearanceControls {
     PictureBox* pic10 = nullptr;
     PictureBox* pic11 = nullptr;
     PictureBox* pic12 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
+    QWidget* Memo1 = nullptr; // the chat log
     QLineEdit* Edit5 = nullptr;
     QListWidget* list1 = nullptr;
     QWidget* dialogParent = nullptr;

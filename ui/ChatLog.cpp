@@ -1,106 +1,440 @@
 #include "ui/ChatLog.h"
 
-#include "protocol/Gb.h"
+#include "ui/ChatLogDelegate.h"
+#include "ui/ChatLogModel.h"
+#include "ui/FindBar.h"
 
-#include <QEvent>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QToolButton>
 #include <algorithm>
 
 namespace {
 
-// Events after which the user sees or takes the display's text.
-bool readsDisplay(QEvent::Type type) {
-    switch (type) {
-    case QEvent::KeyPress:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::ContextMenu:
-    case QEvent::Wheel:
-    case QEvent::FocusIn:
-        return true;
-    default:
-        return false;
-    }
-}
+// Heights of rows seen lately; more than this and the cache starts afresh.
+constexpr int kHeightCacheRows = 4096;
 
 } // namespace
 
-ChatLog::ChatLog(QWidget* parent) : QPlainTextEdit(parent) {
-    setReadOnly(true);
+ChatLog::ChatLog(QWidget* parent)
+    : QListView(parent), model_(new ChatLogModel(this)), delegate_(new ChatLogDelegate(this)),
+      marker_(new QToolButton(this)), findBar_(new FindBar(this)) {
+    setModel(model_);
+    setItemDelegate(delegate_);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    setUndoRedoEnabled(false);
-    flushTimer_.setSingleShot(true);
-    connect(&flushTimer_, &QTimer::timeout, this, &ChatLog::flushDisplay);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setWordWrap(true);
+    setMouseTracking(true);
+
+    marker_->setObjectName(QStringLiteral("newLines"));
+    marker_->setToolTip(QStringLiteral("转到最新 (End)"));
+    marker_->setFocusPolicy(Qt::NoFocus);
+    marker_->hide();
+    connect(marker_, &QToolButton::clicked, this, &ChatLog::scrollToLatest);
+
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WindowShortcut);
+    connect(find, &QShortcut::activated, this, &ChatLog::openFind);
+    connect(findBar_, &FindBar::textChanged, this, &ChatLog::findChanged);
+    connect(findBar_, &FindBar::step, this, &ChatLog::findStep);
+    connect(findBar_, &FindBar::closed, this, &ChatLog::closeFind);
 }
 
 void ChatLog::appendLine(const QByteArray& line) {
-    lines_.append(line);
-    if (lines_.size() - shown_ >= kMaxPendingLines) {
-        flushDisplay();
-        return;
-    }
-    if (flushTimer_.isActive())
-        return;
-    const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : kQuietMs;
-    // An empty display shows at once too, so a selection made now has text to take.
-    if (since >= kQuietMs || document()->isEmpty())
-        flushDisplay();
-    else
-        flushTimer_.start(int(std::max<qint64>(0, kDisplayIntervalMs - since)));
+    model_->append(line);
 }
 
-void ChatLog::flushDisplay() {
-    flushTimer_.stop();
-    if (shown_ >= lines_.size())
-        return;
-    sinceFlush_.start();
-    QString shown;
-    for (qsizetype i = shown_; i < lines_.size(); ++i) {
-        if (i > shown_)
-            shown.append(QLatin1Char('\n'));
-        // Each line is decoded on its own, as it arrived.
-        shown.append(gb::toDisplay(lines_[i]));
-    }
-    // A CR would show as a box; the bytes keep it.
-    shown.remove(QLatin1Char('\r'));
-    shown_ = lines_.size();
-    appendPlainText(shown);
+qsizetype ChatLog::lineCount() const {
+    return model_->store().size();
 }
 
-void ChatLog::clearLines() {
-    lines_.clear();
-    shown_ = 0;
-    flushTimer_.stop();
-    sinceFlush_.invalidate();
-    clear();
-}
-
-QByteArray ChatLog::savedBytes() const {
-    QByteArray out;
-    qsizetype size = 0;
-    for (const QByteArray& line : lines_)
-        size += line.size() + 2;
-    out.reserve(size);
-    for (const QByteArray& line : lines_)
-        out.append(line).append("\r\n");
+QList<QByteArray> ChatLog::lines() const {
+    QList<QByteArray> out;
+    const LineStore& store = model_->store();
+    out.reserve(store.size());
+    for (qsizetype row = 0; row < store.size(); ++row)
+        out.append(store.line(row).toByteArray());
     return out;
 }
 
+void ChatLog::clearLines() {
+    model_->clear();
+    forgetHeights();
+    unseen_ = 0;
+    following_ = true;
+    found_.clear();
+    foundAt_ = -1;
+    findBar_->showCount(-1, 0);
+    relayout();
+}
+
+QByteArray ChatLog::savedBytes() const {
+    return model_->store().savedBytes();
+}
+
+void ChatLog::setOwnNickname(const QByteArray& nickname) {
+    model_->setOwnNickname(nickname);
+}
+
+void ChatLog::copy() {
+    QList<QItemSelectionRange> ranges = selectionModel()->selection();
+    if (ranges.isEmpty())
+        return;
+    std::sort(ranges.begin(), ranges.end(),
+              [](const auto& a, const auto& b) { return a.top() < b.top(); });
+    QStringList taken;
+    int next = 0; // rows below this are taken already
+    for (const QItemSelectionRange& range : ranges) {
+        for (int row = std::max(range.top(), next); row <= range.bottom(); ++row)
+            taken.append(model_->text(row));
+        next = std::max(next, range.bottom() + 1);
+    }
+    QGuiApplication::clipboard()->setText(taken.join(QLatin1Char('\n')));
+}
+
+void ChatLog::scrollToLatest() {
+    following_ = true;
+    relayout();
+}
+
+// ---- layout: rows from the scroll bar's value down to the viewport's bottom
+
+int ChatLog::heightOf(int row) const {
+    const auto cached = heights_.constFind(row);
+    if (cached != heights_.constEnd())
+        return *cached;
+    if (heights_.size() >= kHeightCacheRows)
+        heights_.clear();
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const int height = delegate_->rowHeight(option, model_->index(row), viewport()->width());
+    heights_.insert(row, height);
+    return height;
+}
+
+int ChatLog::lineStep() const {
+    return std::max(1, fontMetrics().lineSpacing());
+}
+
+const QList<ChatLog::Shown>& ChatLog::shownRows() const {
+    if (shownValid_)
+        return shown_;
+    shown_.clear();
+    const int rows = model_->rowCount();
+    const int bottom = viewport()->height();
+    int y = 0;
+    for (int row = verticalScrollBar()->value(); row < rows && y < bottom; ++row) {
+        const int height = heightOf(row);
+        shown_.append({row, y, height});
+        y += height;
+    }
+    shownValid_ = true;
+    return shown_;
+}
+
+int ChatLog::topForBottom(int row) const {
+    const int room = viewport()->height();
+    int used = 0;
+    for (int top = row; top >= 0; --top) {
+        used += heightOf(top);
+        if (used > room)
+            return std::min(top + 1, row);
+    }
+    return 0;
+}
+
+int ChatLog::rowAtY(int y) const {
+    const QList<Shown>& shown = shownRows();
+    const int top = verticalScrollBar()->value();
+    const int last = model_->rowCount() - 1;
+    if (shown.isEmpty() || y < 0)
+        return std::clamp(top + (y - lineStep() + 1) / lineStep(), 0, std::max(last, 0));
+    for (const Shown& s : shown) {
+        if (y < s.top + s.height)
+            return s.row;
+    }
+    const Shown& end = shown.constLast();
+    return std::min(last, end.row + 1 + (y - end.top - end.height) / lineStep());
+}
+
+void ChatLog::relayout() {
+    relayoutPending_ = false;
+    shownValid_ = false;
+    const int rows = model_->rowCount();
+    const int maxTop = rows > 0 ? topForBottom(rows - 1) : 0;
+    adjusting_ = true;
+    QScrollBar* bar = verticalScrollBar();
+    bar->setRange(0, maxTop);
+    bar->setSingleStep(1);
+    bar->setPageStep(std::max(1, viewport()->height() / lineStep() - 1));
+    if (following_)
+        bar->setValue(maxTop);
+    adjusting_ = false;
+    shownValid_ = false;
+    following_ = bar->value() >= maxTop;
+    if (following_)
+        unseen_ = 0;
+    updateMarker();
+    viewport()->update();
+}
+
+void ChatLog::scheduleRelayout() {
+    viewport()->update();
+    if (relayoutPending_)
+        return;
+    relayoutPending_ = true;
+    // Once per turn of the loop, however many lines a read brought.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (relayoutPending_)
+                relayout();
+        },
+        Qt::QueuedConnection);
+}
+
+void ChatLog::forgetHeights() {
+    heights_.clear();
+    shownValid_ = false;
+}
+
+void ChatLog::updateGeometries() {
+    forgetHeights();
+    relayout();
+    placeOverlays();
+    QAbstractItemView::updateGeometries();
+}
+
+void ChatLog::doItemsLayout() {
+    forgetHeights();
+    QAbstractItemView::doItemsLayout();
+}
+
+void ChatLog::resizeEvent(QResizeEvent* event) {
+    forgetHeights();
+    QAbstractItemView::resizeEvent(event);
+    placeOverlays();
+}
+
+void ChatLog::scrollContentsBy(int, int) {
+    shownValid_ = false;
+    viewport()->update();
+    if (adjusting_)
+        return;
+    following_ = verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+    if (following_ && unseen_ > 0) {
+        unseen_ = 0;
+        updateMarker();
+    }
+}
+
+void ChatLog::rowsInserted(const QModelIndex& parent, int start, int end) {
+    QAbstractItemView::rowsInserted(parent, start, end);
+    // Select-all stays all: a copy right after a line arrived takes it too.
+    const QItemSelection selection = selectionModel()->selection();
+    if (start > 0 && selection.size() == 1 && selection.first().top() == 0 &&
+        selection.first().bottom() == start - 1)
+        selectionModel()->select(QItemSelection(model_->index(start), model_->index(end)),
+                                 QItemSelectionModel::Select);
+    if (!following_)
+        unseen_ += end - start + 1;
+    if (!findBytes_.isEmpty()) {
+        for (int row = start; row <= end; ++row) {
+            if (matches(row))
+                found_.append(row);
+        }
+        findBar_->showCount(foundAt_, int(found_.size()));
+    }
+    scheduleRelayout();
+}
+
+// ---- the item view's geometry, over the rows on screen
+
+QRect ChatLog::visualRect(const QModelIndex& index) const {
+    if (!index.isValid())
+        return {};
+    for (const Shown& s : shownRows()) {
+        if (s.row == index.row())
+            return QRect(0, s.top, viewport()->width(), s.height);
+    }
+    return {};
+}
+
+QModelIndex ChatLog::indexAt(const QPoint& point) const {
+    for (const Shown& s : shownRows()) {
+        if (point.y() >= s.top && point.y() < s.top + s.height)
+            return model_->index(s.row);
+    }
+    return {};
+}
+
+void ChatLog::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    if (!index.isValid())
+        return;
+    if (relayoutPending_)
+        relayout();
+    const int row = index.row();
+    int top = verticalScrollBar()->value();
+    switch (hint) {
+    case PositionAtTop:
+        top = row;
+        break;
+    case PositionAtBottom:
+        top = topForBottom(row);
+        break;
+    case PositionAtCenter:
+        top = std::max(0, row - viewport()->height() / lineStep() / 2);
+        break;
+    case EnsureVisible: {
+        const QRect shown = visualRect(index);
+        if (row < top)
+            top = row;
+        else if (!shown.isValid() || shown.bottom() >= viewport()->height())
+            top = topForBottom(row);
+        break;
+    }
+    }
+    verticalScrollBar()->setValue(top);
+}
+
+int ChatLog::verticalOffset() const {
+    // Whole lines: what the view's drag selection needs to follow a scroll.
+    return verticalScrollBar()->value() * lineStep();
+}
+
+QModelIndex ChatLog::moveCursor(CursorAction action, Qt::KeyboardModifiers) {
+    const int rows = model_->rowCount();
+    if (rows == 0)
+        return {};
+    const int current = currentIndex().isValid() ? currentIndex().row() : -1;
+    const int from = current >= 0 ? current : verticalScrollBar()->value();
+    const int page = std::max(1, int(shownRows().size()) - 1);
+    int row = from;
+    switch (action) {
+    case MoveUp:
+    case MovePrevious:
+        row = current >= 0 ? from - 1 : from;
+        break;
+    case MoveDown:
+    case MoveNext:
+        row = current >= 0 ? from + 1 : from;
+        break;
+    case MovePageUp:
+        row = from - page;
+        break;
+    case MovePageDown:
+        row = from + page;
+        break;
+    case MoveHome:
+        row = 0;
+        break;
+    case MoveEnd:
+        row = rows - 1;
+        break;
+    default:
+        break;
+    }
+    return model_->index(std::clamp(row, 0, rows - 1));
+}
+
+void ChatLog::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags flags) {
+    if (model_->rowCount() == 0)
+        return;
+    const int first = rowAtY(rect.top());
+    const int last = rowAtY(rect.bottom());
+    selectionModel()->select(
+        QItemSelection(model_->index(std::min(first, last)), model_->index(std::max(first, last))),
+        flags);
+}
+
+QRegion ChatLog::visualRegionForSelection(const QItemSelection& selection) const {
+    QRegion region;
+    for (const Shown& s : shownRows()) {
+        for (const QItemSelectionRange& range : selection) {
+            if (s.row >= range.top() && s.row <= range.bottom()) {
+                region += QRect(0, s.top, viewport()->width(), s.height);
+                break;
+            }
+        }
+    }
+    return region;
+}
+
+QModelIndexList ChatLog::selectedIndexes() const {
+    return selectionModel()->selectedIndexes();
+}
+
+// ---- drawing and keys
+
+void ChatLog::paintEvent(QPaintEvent* event) {
+    if (relayoutPending_)
+        relayout();
+    QPainter painter(viewport());
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QModelIndex current = currentIndex();
+    for (const Shown& s : shownRows()) {
+        option.rect = QRect(0, s.top, viewport()->width(), s.height);
+        if (!event->rect().intersects(option.rect))
+            continue;
+        const QModelIndex index = model_->index(s.row);
+        option.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        if (selectionModel()->isSelected(index))
+            option.state |= QStyle::State_Selected;
+        delegate_->paint(&painter, option, index);
+        if (index == current && hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(option);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+        }
+    }
+}
+
+void ChatLog::keyPressEvent(QKeyEvent* event) {
+    if (event == QKeySequence::Copy) {
+        copy();
+        event->accept();
+        return;
+    }
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    if (!shift && event->key() == Qt::Key_End) {
+        scrollToLatest();
+        return;
+    }
+    if (!shift && event->key() == Qt::Key_Home) {
+        verticalScrollBar()->setValue(0);
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && findBar_->isVisible()) {
+        closeFind();
+        return;
+    }
+    QAbstractItemView::keyPressEvent(event);
+}
+
 bool ChatLog::event(QEvent* event) {
-    if (readsDisplay(event->type()))
-        flushDisplay();
-    return QPlainTextEdit::event(event);
-}
-
-bool ChatLog::viewportEvent(QEvent* event) {
-    if (readsDisplay(event->type()))
-        flushDisplay();
-    return QPlainTextEdit::viewportEvent(event);
-}
-
-QMimeData* ChatLog::createMimeDataFromSelection() const {
-    // A copy right after an append takes the line too; a selection reaching the
-    // end grows with the text added there.
-    const_cast<ChatLog*>(this)->flushDisplay();
-    return QPlainTextEdit::createMimeDataFromSelection();
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Escape closes an open find bar, not the window.
+        if (findBar_->isVisible() && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            event->accept();
+            return true;
+        }
+        break;
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
+        forgetHeights();
+        scheduleRelayout();
+        break;
+    default:
+        break;
+    }
+    return QListView::event(event);
 }

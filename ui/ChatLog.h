@@ -1,47 +1,106 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
-#include <QPlainTextEdit>
-#include <QTimer>
+#include <QListView>
 
-// The chat log: keeps every line as the bytes that arrived (trailing CR included)
-// beside what it displays, so a saved log is exactly what was received.
-// The bytes are stored at once. A line after a quiet spell is shown at once; in a
-// busy room the display takes the lines that arrived meanwhile in one edit, at
-// most every kDisplayIntervalMs, so it is laid out and painted about ten times a
-// second and not once per line. Input that reads the display (keys, mouse, copy)
-// brings it up to date first.
-class ChatLog : public QPlainTextEdit {
+class ChatLogDelegate;
+class ChatLogModel;
+class FindBar;
+class QToolButton;
+
+// The chat log: keeps every line as the bytes that arrived (trailing CR included),
+// so a saved or copied log is exactly what was received, and shows them as a list
+// view whose cost follows what is on screen, not what is stored: rows are decoded,
+// laid out (wrapped to the width) and painted only while visible. It scrolls by
+// whole lines; while scrolled up, new lines leave the view where it is and a marker
+// counts them. Ctrl+F opens a find bar over it.
+class ChatLog : public QListView {
     Q_OBJECT
 
 public:
     explicit ChatLog(QWidget* parent = nullptr);
 
-    static constexpr int kDisplayIntervalMs = 100;
-    static constexpr int kQuietMs = 250;
-    // A flood is shown in pieces this big, so no single update stalls the loop.
-    static constexpr int kMaxPendingLines = 1000;
-
     void appendLine(const QByteArray& line);
-    const QList<QByteArray>& lines() const { return lines_; }
+    qsizetype lineCount() const;
+    QList<QByteArray> lines() const;
     void clearLines();
-
     // The bytes written when the log is saved: every line followed by CR LF.
     QByteArray savedBytes() const;
 
-    // Shows the lines not shown yet; runs by itself soon after an append.
-    void flushDisplay();
+    // Whose lines are the reader's own and which are addressed to them, for the
+    // lines that arrive from now on.
+    void setOwnNickname(const QByteArray& nickname);
+
+    // Copies the selected lines, whole, as shown; nothing when nothing is selected.
+    void copy();
+
+    // Lines that arrived while the view was scrolled up and were not seen yet.
+    int unseenLines() const { return unseen_; }
+    void scrollToLatest();
+
+    FindBar* findBar() const { return findBar_; }
+    void openFind();
+
+    QRect visualRect(const QModelIndex& index) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint& point) const override;
+    void doItemsLayout() override;
+    // Typing in the log jumps nowhere: matching by prefix would decode every line.
+    void keyboardSearch(const QString&) override {}
 
 protected:
     bool event(QEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
-    QMimeData* createMimeDataFromSelection() const override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void updateGeometries() override;
+    int horizontalOffset() const override { return 0; }
+    int verticalOffset() const override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags flags) override;
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+    QModelIndexList selectedIndexes() const override;
+    bool isIndexHidden(const QModelIndex&) const override { return false; }
 
 private:
-    QList<QByteArray> lines_;
-    qsizetype shown_ = 0; // lines_ from here on still wait for the display
-    QTimer flushTimer_;
-    QElapsedTimer sinceFlush_;
+    struct Shown {
+        int row;
+        int top;
+        int height;
+    };
+    const QList<Shown>& shownRows() const;
+    int heightOf(int row) const;
+    int topForBottom(int row) const;
+    int rowAtY(int y) const;
+    int lineStep() const;
+    void relayout();
+    void scheduleRelayout();
+    void forgetHeights();
+    void placeOverlays();
+    void updateMarker();
+
+    void findChanged(const QString& text);
+    void findStep(int direction);
+    void closeFind();
+    bool matches(int row) const;
+
+    ChatLogModel* model_;
+    ChatLogDelegate* delegate_;
+    QToolButton* marker_;
+    FindBar* findBar_;
+    mutable QHash<int, int> heights_;
+    mutable QList<Shown> shown_;
+    mutable bool shownValid_ = false;
+    bool relayoutPending_ = false;
+    bool adjusting_ = false;
+    bool following_ = true;
+    int unseen_ = 0;
+    QString findText_;
+    QByteArray findBytes_; // ASCII letters folded to lower case
+    QList<int> found_;
+    int foundAt_ = -1;
 };

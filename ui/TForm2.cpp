@@ -3,6 +3,7 @@
 #include "protocol/Gb.h"
 #include "protocol/RoomState.h"
 #include "protocol/Wire.h"
+#include "ui/ChatLog.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
 #include "ui/InputHistory.h"
@@ -11,7 +12,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QThread>
 
 namespace {
@@ -42,11 +42,9 @@ TForm2::TForm2(RoomState& room, QWidget* owner)
     Panel1 = frame;
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(8, 8, 193, 161);
-    Memo1 = new QPlainTextEdit(Panel1);
+    Memo1 = new ChatLog(Panel1);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(8, 8, 177, 121);
-    Memo1->setReadOnly(true);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Label1 = new QLabel(QStringLiteral("发言:"), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(8, 138);
@@ -71,8 +69,11 @@ void TForm2::setPeerName(const QByteArray& name) {
 }
 
 void TForm2::appendLine(const QByteArray& line) {
-    lines_.append(line);
-    Memo1->appendPlainText(gb::toDisplay(line));
+    Memo1->appendLine(line);
+}
+
+QList<QByteArray> TForm2::lines() const {
+    return Memo1->lines();
 }
 
 void TForm2::takeColours(const QWidget* chatLog, const QWidget* inputLine) {

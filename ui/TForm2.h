@@ -5,11 +5,11 @@
 #include <QWidget>
 #include <functional>
 
+class ChatLog;
 struct RoomState;
 class InputHistory;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 
 // A whisper window: one private conversation with the participant in one seat
 // (or the host, "ser"). Closing only hides it; it lives as long as its owner.
@@ -23,7 +23,7 @@ public:
     void setPeerSeatField(const QByteArray& field);
     void setPeerName(const QByteArray& name);
     void appendLine(const QByteArray& line);
-    const QList<QByteArray>& lines() const { return lines_; }
+    QList<QByteArray> lines() const;
     // Copies the main chat log's and input line's colours, once.
     void takeColours(const QWidget* chatLog, const QWidget* inputLine);
 
@@ -31,7 +31,7 @@ public:
     std::function<void(TForm2& window, const QByteArray& line)> OnSend;
 
     QWidget* Panel1;
-    QPlainTextEdit* Memo1;
+    ChatLog* Memo1;
     QLabel* Label1;
     QLineEdit* Edit1;
     InputHistory* Edit1History;
@@ -48,5 +48,4 @@ private:
 
     RoomState& room_;
     QByteArray peerSeat_;
-    QList<QByteArray> lines_;
 };

@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
     const int fdsAfter = figures::openFds();
     const std::int64_t heapAfter = figures::heapBytes();
     const long rssAfter = figures::rssKiB();
-    const qsizetype logLines = form->chat->Memo1->lines().size();
+    const qsizetype logLines = form->chat->Memo1->lineCount();
     form->chat->Memo1->clearLines();
     runUntil([] { return false; }, 500);
     const std::int64_t heapCleared = figures::heapBytes();

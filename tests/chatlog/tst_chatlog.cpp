@@ -1,12 +1,15 @@
-// The chat log keeps the bytes that arrived and shows them; its display is
-// brought up to date a turn later or as soon as someone reads it.
+// The chat log keeps the bytes that arrived and shows them, one row a line, as a
+// test driver or an accessibility tool reads them.
 
 #include "protocol/Gb.h"
 #include "ui/ChatLog.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
+#include <QScrollBar>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -15,7 +18,15 @@ QByteArray gbBytes(const QString& text) {
 }
 
 QStringList shownLines(const ChatLog& log) {
-    return log.toPlainText().split(QLatin1Char('\n'));
+    QStringList shown;
+    for (int row = 0; row < log.model()->rowCount(); ++row)
+        shown.append(log.model()->index(row, 0).data().toString());
+    return shown;
+}
+
+bool onScreen(const ChatLog& log, int row) {
+    const QRect shown = log.visualRect(log.model()->index(row, 0));
+    return shown.isValid() && log.viewport()->rect().contains(shown);
 }
 
 } // namespace
@@ -58,7 +69,7 @@ private slots:
             log.appendLine("line " + QByteArray::number(i) + '\r');
             expected.append(QStringLiteral("line %1").arg(i));
         }
-        QTRY_COMPARE(log.blockCount(), 2000);
+        QTRY_COMPARE(shownLines(log).size(), 2000);
         QCOMPARE(shownLines(log), expected);
         // A later burst goes after the first one, not in its place.
         log.appendLine("after");
@@ -70,7 +81,7 @@ private slots:
         ChatLog log;
         log.show();
         log.appendLine("first\r");
-        QTRY_VERIFY(log.toPlainText().contains(QStringLiteral("first")));
+        QTRY_VERIFY(shownLines(log).contains(QStringLiteral("first")));
         log.selectAll();
         log.appendLine("second\r");
         log.copy();
@@ -116,17 +127,64 @@ private slots:
     void clearEmptiesBytesAndDisplay() {
         ChatLog log;
         log.appendLine("shown\r");
-        QTRY_VERIFY(!log.toPlainText().isEmpty());
+        QTRY_VERIFY(!shownLines(log).isEmpty());
         log.appendLine("still waiting\r");
         log.clearLines();
         QVERIFY(log.lines().isEmpty());
         QVERIFY(log.savedBytes().isEmpty());
         QTest::qWait(20);
         // Nothing cleared comes back once the queued update runs.
-        QVERIFY(log.toPlainText().isEmpty());
+        QVERIFY(shownLines(log).isEmpty());
         log.appendLine("new\r");
-        QTRY_COMPARE(log.toPlainText(), QStringLiteral("new"));
+        QTRY_COMPARE(shownLines(log), QStringList{QStringLiteral("new")});
         QCOMPARE(log.lines(), QList<QByteArray>{"new\r"});
+    }
+
+    // The time column shows when a line arrived; hovering shows the date and seconds.
+    void everyLineShowsWhenItArrived() {
+        ChatLog log;
+        const QDateTime before = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
+        log.appendLine("timed\r");
+        const QDateTime after = QDateTime::currentDateTime();
+        const QModelIndex row = log.model()->index(0, 0);
+        const QDateTime shown = QDateTime::fromString(row.data(Qt::ToolTipRole).toString(),
+                                                      QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        QVERIFY2(shown >= before && shown <= after, qPrintable(shown.toString()));
+        QCOMPARE(row.data().toString(), QStringLiteral("timed"));
+        QCOMPARE(log.savedBytes(), QByteArray("timed\r\r\n"));
+    }
+
+    // Scrolled up, new lines leave the view alone and a marker counts them; End or a
+    // click on the marker goes to the latest line, which is then followed again.
+    void scrolledUpTheViewStaysAndAMarkerCountsNewLines() {
+        ChatLog log;
+        log.resize(300, 120);
+        log.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&log));
+        for (int i = 0; i < 50; ++i)
+            log.appendLine("line " + QByteArray::number(i) + '\r');
+        QTRY_VERIFY(onScreen(log, 49));
+        auto* marker = log.findChild<QToolButton*>(QStringLiteral("newLines"));
+        QVERIFY(!marker->isVisible());
+
+        log.verticalScrollBar()->setValue(0);
+        for (int i = 50; i < 53; ++i)
+            log.appendLine("line " + QByteArray::number(i) + '\r');
+        QTRY_VERIFY(marker->isVisible());
+        QVERIFY2(marker->text().contains(QLatin1Char('3')), qPrintable(marker->text()));
+        QVERIFY(onScreen(log, 0));
+        QTest::keyClick(&log, Qt::Key_End);
+        QTRY_VERIFY(onScreen(log, 52));
+        QVERIFY(!marker->isVisible());
+        log.appendLine("followed\r");
+        QTRY_VERIFY(onScreen(log, 53));
+
+        log.verticalScrollBar()->setValue(0);
+        log.appendLine("one more\r");
+        QTRY_VERIFY(marker->isVisible());
+        QTest::mouseClick(marker, Qt::LeftButton);
+        QTRY_VERIFY(onScreen(log, 54));
+        QVERIFY(!marker->isVisible());
     }
 };
 

@@ -30,7 +30,7 @@ inline QList<QByteArray> userList(TForm1& form) {
     return out;
 }
 
-inline const QList<QByteArray>& logLines(TForm1& form) {
+inline QList<QByteArray> logLines(TForm1& form) {
     return form.chat->Memo1->lines();
 }
 
@@ -62,8 +62,8 @@ inline std::unique_ptr<TForm1> joinClient(TForm1& host, quint16 port, const QStr
     auto form = std::make_unique<TForm1>();
     form->show();
     connectClient(*form, port, nickname);
-    const qsizetype logged = form->chat->Memo1->lines().size();
-    if (!QTest::qWaitFor([&] { return form->chat->Memo1->lines().size() > logged; }, 5000))
+    const qsizetype logged = form->chat->Memo1->lineCount();
+    if (!QTest::qWaitFor([&] { return form->chat->Memo1->lineCount() > logged; }, 5000))
         qWarning("joinClient: %s was not welcomed", qPrintable(nickname));
     host.chat->fjk->click();
     if (!QTest::qWaitFor([&] { return userList(*form) == userList(host); }, 5000))

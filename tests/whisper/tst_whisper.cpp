@@ -4,7 +4,6 @@
 #include "ui/TForm2.h"
 
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QtTest>
 #include <sys/socket.h>
 #include <thread>
@@ -53,7 +52,7 @@ private slots:
         QCOMPARE(window.pos(), QPoint(192, 107));
         QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
         QCOMPARE(window.font().pixelSize(), 12);
-        QVERIFY(window.Memo1->isReadOnly());
+        QCOMPARE(window.Memo1->editTriggers(), QAbstractItemView::NoEditTriggers);
         QVERIFY(!window.hesheid->isVisible());
         QVERIFY(window.windowTitle().isEmpty());
     }

@@ -1,0 +1,62 @@
+#include "ui/ChatLogModel.h"
+
+#include "protocol/Gb.h"
+
+#include <QDateTime>
+
+ChatLogModel::ChatLogModel(QObject* parent) : QAbstractListModel(parent) {}
+
+int ChatLogModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(store_.size());
+}
+
+QVariant ChatLogModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= store_.size())
+        return {};
+    const int row = index.row();
+    switch (role) {
+    case Qt::DisplayRole:
+        return text(row);
+    case Qt::ToolTipRole:
+        return QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row))
+            .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case ArrivedRole:
+        return QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row));
+    case KindRole:
+        return int(kind(row));
+    case BytesRole:
+        return store_.line(row).toByteArray();
+    default:
+        return {};
+    }
+}
+
+void ChatLogModel::append(const QByteArray& line) {
+    const int row = int(store_.size());
+    beginInsertRows({}, row, row);
+    // Told apart as it arrives, against the nickname of the session it arrived in.
+    store_.append(line, QDateTime::currentSecsSinceEpoch(),
+                  quint8(wire::classifyLine(line, ownNickname_)));
+    endInsertRows();
+}
+
+void ChatLogModel::clear() {
+    beginResetModel();
+    store_.clear();
+    endResetModel();
+}
+
+QString ChatLogModel::text(int row) const {
+    QString shown = gb::toDisplay(store_.line(row).toByteArray());
+    // A CR would show as a box; the bytes keep it.
+    shown.remove(QLatin1Char('\r'));
+    return shown;
+}
+
+wire::LineKind ChatLogModel::kind(int row) const {
+    return wire::LineKind(store_.tag(row));
+}
+
+void ChatLogModel::setOwnNickname(const QByteArray& nickname) {
+    ownNickname_ = nickname;
+}

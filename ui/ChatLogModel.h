@@ -1,0 +1,37 @@
+#pragma once
+
+#include "protocol/LineKind.h"
+#include "ui/LineStore.h"
+
+#include <QAbstractListModel>
+
+// The chat log's lines as a list model: rows are decoded only when a view or an
+// accessibility tool asks for them, so the cost of a row is its bytes.
+class ChatLogModel : public QAbstractListModel {
+    Q_OBJECT
+
+public:
+    enum Role {
+        ArrivedRole = Qt::UserRole, // QDateTime
+        KindRole,                   // int, a wire::LineKind
+        BytesRole,                  // QByteArray, as it arrived
+    };
+
+    explicit ChatLogModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    void append(const QByteArray& line);
+    void clear();
+    const LineStore& store() const { return store_; }
+
+    // Shown text of a row: decoded on its own, without the CR the bytes keep.
+    QString text(int row) const;
+    wire::LineKind kind(int row) const;
+    void setOwnNickname(const QByteArray& nickname);
+
+private:
+    LineStore store_;
+    QByteArray ownNickname_;
+};
