@@ -166,6 +166,7 @@ void TForm1::enterSession(bool asHost, const QByteArray& nickname, const QByteAr
         chat->list1->clear();
     page->setCurrentIndex(1);
     xiaoname->setText(asHost ? QStringLiteral("聊天室名:") + gb::toDisplay(roomName) : QString());
+    chat->Memo1->setOwnNickname(nickname);
     const QString nick = QStringLiteral("昵称:") + gb::toDisplay(nickname);
     xiaonc->setText(nick);
     xiaonc->setToolTip(nick);

@@ -2,6 +2,7 @@
 #include "net/Sockets.h"
 #include "protocol/Wire.h"
 #include "ui/ErrorBoundary.h"
+#include "ui/FindBar.h"
 
 #include <QClipboard>
 #include <QGroupBox>
@@ -566,6 +567,73 @@ private slots:
         host->chat->C1->trigger();
         QVERIFY(logLines(*host).isEmpty());
         QCOMPARE(host->chat->Memo1->model()->rowCount(), 0);
+    }
+
+    // Drawing only: the rows differ on screen, the bytes kept and saved do not.
+    void linesToMeStandOutAndOwnLinesAreSetApart() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        RawPeer joe(port);
+        QTRY_COMPARE(host->room.occupancy, 1);
+        joe.send(joinReply(kJoe));
+        QTRY_VERIFY(userList(*host).contains(kJoe));
+        const QList<QByteArray> said{talkLine(kJoe, "host", "to me"), talkLine(kJoe, kJoe, "not")};
+        for (const QByteArray& talk : said) {
+            joe.send(line(talk));
+            QTRY_VERIFY(logLines(*host).contains(talk));
+        }
+        choose(*host, kJoe);
+        say(*host, QStringLiteral("mine"));
+        QCOMPARE(logLines(*host), said + QList<QByteArray>{talkLine("host", kJoe, "mine")});
+
+        ChatLog* log = host->chat->Memo1;
+        const QImage shot = log->viewport()->grab().toImage();
+        const auto band = [&](int row) {
+            const QRect r = log->visualRect(log->model()->index(row, 0));
+            return shot.pixelColor(shot.width() * (r.right() - 2) / log->viewport()->width(),
+                                   shot.height() * r.center().y() / log->viewport()->height());
+        };
+        const QColor base = log->palette().color(QPalette::Base);
+        QVERIFY(band(0) != base);
+        QCOMPARE(band(1), base);
+        QVERIFY(band(2) != base);
+        QVERIFY(band(2) != band(0));
+        QCOMPARE(log->savedBytes(),
+                 said.join("\r\n") + "\r\n" + talkLine("host", kJoe, "mine") + "\r\n");
+    }
+
+    // Ctrl+F finds in the log; Escape closes the bar without the close question.
+    void findBarSearchesTheLogAndEscapeOnlyClosesIt() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        choose(*host, "host");
+        for (const QString& text :
+             {QStringLiteral("apple"), QStringLiteral("banana"), QStringLiteral("Apple pie")})
+            say(*host, text);
+        host->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(host.get()));
+        ChatLog* log = host->chat->Memo1;
+        QTest::keyClick(host->chat->Edit5, Qt::Key_F, Qt::ControlModifier);
+        FindBar* bar = log->findBar();
+        QTRY_VERIFY(bar->isVisible());
+        QTest::keyClicks(bar->findText, QStringLiteral("apple"));
+        QCOMPARE(bar->findCount->text(), QStringLiteral("2/2"));
+        QCOMPARE(log->currentIndex().row(), 2);
+        QTest::keyClick(bar->findText, Qt::Key_Return);
+        QCOMPARE(bar->findCount->text(), QStringLiteral("1/2"));
+        QCOMPARE(log->currentIndex().row(), 0);
+        QTest::keyClick(bar->findText, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(log->currentIndex().row(), 2);
+        QTest::keyClicks(bar->findText, QStringLiteral("x"));
+        QCOMPARE(bar->findCount->text(), QStringLiteral("无结果"));
+
+        QTest::keyClick(bar->findText, Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(dialogs->texts("confirm").isEmpty());
+        QVERIFY(host->isVisible());
+        // Escape elsewhere still asks, as before.
+        QTest::keyClick(log, Qt::Key_Escape);
+        QCOMPARE(dialogs->texts("confirm"), QStringList{QStringLiteral("真的要退出吗!?")});
     }
 
 private:
