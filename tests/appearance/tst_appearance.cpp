@@ -137,8 +137,8 @@ struct Rig {
         return {settings->pic9, settings->pic10, settings->pic11, settings->pic12};
     }
     QList<QAction*> menuItems() const {
-        // Slots 3..8: pop2's items, then pop1's.
-        return chat->pop2->actions() + chat->pop1->actions();
+        // Slots 3..8: pop2's three items, then pop1's; items added after them have no slot.
+        return chat->pop2->actions().mid(0, 3) + chat->pop1->actions();
     }
     QWidget* target(int entry) const {
         QWidget* targets[] = {chat->Memo1, chat->Edit5, chat->list1};
