@@ -1,6 +1,7 @@
 #include "app/AboutPage.h"
 
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -17,13 +18,18 @@ const char* const kIntroduction =
     "右键单击聊天记录可以保存、清空或复制。\n\n"
     "颜色和图片在\"设置\"页选择，会自动保存在工作目录的col.col文件里。";
 
+// The picture drawn for the screen's scale: QIcon finds the "@2x" file beside the named one.
+QPixmap forScreen(const QWidget* w, const QString& name, QSize size) {
+    return QIcon(name).pixmap(size, w->devicePixelRatioF());
+}
+
 } // namespace
 
 AboutPage::AboutPage(QWidget* parent) : QWidget(parent) {
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("Image1"));
     icon->setGeometry(24, 16, 64, 64);
-    icon->setPixmap(QPixmap(QStringLiteral(":/about/pinwa-64.png")));
+    icon->setPixmap(forScreen(this, QStringLiteral(":/about/pinwa-64.png"), icon->size()));
 
     auto* name = new QLabel(QStringLiteral("Pinwa"), this);
     name->setObjectName(QStringLiteral("Label9"));
@@ -50,7 +56,7 @@ AboutPage::AboutPage(QWidget* parent) : QWidget(parent) {
     portrait->setObjectName(QStringLiteral("Image2"));
     portrait->setGeometry(8, 8, 96, 112);
     portrait->setAlignment(Qt::AlignCenter);
-    portrait->setPixmap(QPixmap(QStringLiteral(":/about/portrait.png")));
+    portrait->setPixmap(forScreen(this, QStringLiteral(":/about/portrait.png"), portrait->size()));
 
     auto* text = new QPlainTextEdit(QString::fromUtf8(kIntroduction), this);
     text->setObjectName(QStringLiteral("Memo2"));

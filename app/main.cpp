@@ -2,6 +2,7 @@
 #include "app/TForm1.h"
 #include "net/SocketExceptionHook.h"
 #include "protocol/Gb.h"
+#include "resources/AppIcon.h"
 #include "ui/ErrorBoundary.h"
 
 #include <QApplication>
@@ -10,6 +11,9 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(applicationTitle());
+    QApplication::setWindowIcon(appIcon());
+    // Lets the desktop match the windows to the installed menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.pinwa.Pinwa"));
 
     RealDialogs dialogs;
     Dialogs::install(&dialogs);

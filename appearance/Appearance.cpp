@@ -35,11 +35,19 @@ void bindMenu(std::array<QAction*, 9>& items, QMenu* menu, int firstSlot) {
 
 // A fresh surface of the control's size with the picture at its top-left corner.
 QImage drawnInto(const PictureBox* box, const QImage& picture) {
-    QImage surface(box->size(), QImage::Format_RGB32);
+    const qreal ratio = picture.devicePixelRatio();
+    QImage surface(box->size() * ratio, QImage::Format_RGB32);
+    surface.setDevicePixelRatio(ratio);
     surface.fill(Qt::white);
     QPainter painter(&surface);
     painter.drawImage(0, 0, picture);
     return surface;
+}
+
+void showIn(PictureBox* box, const ImageList& set, int slot) {
+    const QImage sharp = set.sharpPicture(slot);
+    box->setPicture(drawnInto(box, set.picture(slot)),
+                    sharp.isNull() ? sharp : drawnInto(box, sharp));
 }
 
 } // namespace
@@ -164,7 +172,7 @@ void Appearance::Button1Click() {
     if (const ImageList* set = sets_->set(n)) {
         showSet(*set);
         for (int i = 0; i < 4; ++i)
-            pictures[i]->setPicture(drawnInto(pictures[i], set->picture(firstPictureSlot + i)));
+            showIn(pictures[i], *set, firstPictureSlot + i);
     }
     settings_.writeEntry(setEntry, QByteArray::number(n));
     settings_.save();

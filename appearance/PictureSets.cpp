@@ -4,28 +4,48 @@
 #include <QPixmap>
 #include <array>
 
+namespace {
+
+// The picture as an image list draws it: opaque, silver where the mask is clear.
+QImage onBackground(const QImage& source) {
+    QImage drawn(source.size(), QImage::Format_RGB32);
+    drawn.setDevicePixelRatio(source.devicePixelRatio());
+    drawn.fill(ImageList::background);
+    QPainter painter(&drawn);
+    painter.drawImage(0, 0, source);
+    return drawn;
+}
+
+} // namespace
+
 ImageList::ImageList(int number, QObject* parent) : QObject(parent), number_(number) {
     setObjectName(number == 0 ? QStringLiteral("imagelist0")
                               : QStringLiteral("ImageList%1").arg(number));
     for (int slot = 0; slot < slotCount; ++slot) {
         const QImage source(resourcePath(number, slot));
-        QImage drawn;
+        // The file name's "@2x" gives the picture a device pixel ratio of 2.
+        const QImage sharpSource(resourcePath(number, slot, 2));
+        QImage drawn, sharp;
         QIcon icon;
         if (!source.isNull()) {
-            drawn = QImage(source.size(), QImage::Format_RGB32);
-            drawn.fill(background);
-            QPainter painter(&drawn);
-            painter.drawImage(0, 0, source);
-            painter.end();
-            icon = QIcon(QPixmap::fromImage(drawn));
+            drawn = onBackground(source);
+            icon.addPixmap(QPixmap::fromImage(drawn));
+        }
+        if (!sharpSource.isNull()) {
+            sharp = onBackground(sharpSource);
+            icon.addPixmap(QPixmap::fromImage(sharp));
         }
         pictures_.append(drawn);
+        sharpPictures_.append(sharp);
         icons_.append(icon);
     }
 }
 
-QString ImageList::resourcePath(int number, int slot) {
-    return QStringLiteral(":/sets/set%1/%2.png").arg(number).arg(slot, 2, 10, QLatin1Char('0'));
+QString ImageList::resourcePath(int number, int slot, int scale) {
+    return QStringLiteral(":/sets/set%1/%2%3.png")
+        .arg(number)
+        .arg(slot, 2, 10, QLatin1Char('0'))
+        .arg(scale > 1 ? QStringLiteral("@%1x").arg(scale) : QString());
 }
 
 bool ImageList::isComplete() const {

@@ -56,26 +56,47 @@ void PictureBox::paintEvent(QPaintEvent*) {
     if (shown_.isNull())
         return;
     QPainter p(this);
+    if (devicePixelRatioF() > 1 && !sharp_.isNull()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(QPointF(0, 0), sharp_);
+        return;
+    }
     p.drawImage(0, 0, shown_);
 }
 
-void PictureBox::setPicture(const QImage& picture) {
+namespace {
+
+// Pixels of the key colour become see-through.
+QImage keyedOut(const QImage& picture, QRgb key) {
     QImage image = picture.convertToFormat(QImage::Format_ARGB32);
-    if (transparent_ && !image.isNull()) {
-        const QRgb key = image.pixel(0, image.height() - 1);
-        for (int y = 0; y < image.height(); ++y) {
-            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x) {
-                if (row[x] == key)
-                    row[x] = qRgba(0, 0, 0, 0);
-            }
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (row[x] == key)
+                row[x] = qRgba(0, 0, 0, 0);
         }
     }
+    return image;
+}
+
+} // namespace
+
+void PictureBox::setPicture(const QImage& picture, const QImage& sharp) {
+    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    QImage sharpImage = sharp.convertToFormat(QImage::Format_ARGB32);
+    if (transparent_ && !image.isNull()) {
+        // Both sizes see through the colour of the 32 x 32 picture's bottom-left pixel.
+        const QRgb key = image.pixel(0, image.height() - 1);
+        image = keyedOut(image, key);
+        sharpImage = keyedOut(sharpImage, key);
+    }
     shown_ = image;
+    sharp_ = sharpImage;
     update();
 }
 
 void PictureBox::clearPicture() {
     shown_ = QImage();
+    sharp_ = QImage();
     update();
 }

@@ -52,7 +52,8 @@ class PictureBox : public QWidget {
 public:
     PictureBox(bool transparent, QWidget* parent = nullptr);
     bool isTransparent() const { return transparent_; }
-    void setPicture(const QImage& picture);
+    // `sharp`, when given, is the same picture for a scale of 2 (device pixel ratio 2).
+    void setPicture(const QImage& picture, const QImage& sharp = QImage());
     void clearPicture();
     bool hasPicture() const { return !shown_.isNull(); }
     QImage shownImage() const { return shown_; }
@@ -64,4 +65,5 @@ protected:
 private:
     bool transparent_;
     QImage shown_;
+    QImage sharp_;
 };

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -256,6 +257,46 @@ private slots:
             QVERIFY2(masked > 0, qPrintable(path + QStringLiteral(" has no transparent pixel")));
         }
         QVERIFY(list.isComplete());
+    }
+
+    // Tabs, menu items and the four pictures show the pictures drawn for the screen's scale:
+    // exactly the 32 x 32 ones at 1, the 64 x 64 ones at 2 (CTest runs this once more at 2).
+    void picturesSuitTheScreensScale() {
+        Rig rig;
+        rig.start();
+        QVERIFY(rig.show());
+        const int set = rig.com1()->currentIndex();
+        QCOMPARE(set, 0);
+        const qreal ratio = rig.window.devicePixelRatioF();
+        const int scale = ratio > 1 ? 2 : 1;
+        const auto expected = [&](int slot) {
+            QImage out(QSize(32, 32) * scale, QImage::Format_ARGB32);
+            out.setDevicePixelRatio(scale);
+            out.fill(ImageList::background);
+            QPainter painter(&out);
+            painter.drawImage(0, 0, QImage(ImageList::resourcePath(set, slot, scale)));
+            return out;
+        };
+        QList<QIcon> icons;
+        for (int i = 0; i < 3; ++i)
+            icons.append(rig.page->tabIcon(i));
+        for (QAction* item : rig.menuItems())
+            icons.append(item->icon());
+        for (int slot = 0; slot < 9; ++slot) {
+            const QImage shown = icons[slot].pixmap(QSize(32, 32), ratio).toImage();
+            QCOMPARE(shown.convertToFormat(QImage::Format_ARGB32), expected(slot));
+        }
+        for (int i = 0; i < 4; ++i) {
+            PictureBox* pic = rig.pictures()[i];
+            const QImage shown = pic->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+            const QImage want = expected(9 + i);
+            QCOMPARE(shown.size(), want.size());
+            // Where a transparent control lets the page through, the page is not ours to check.
+            for (int y = 0; y < want.height(); ++y)
+                for (int x = 0; x < want.width(); ++x)
+                    if (!pic->isTransparent() || want.pixel(x, y) != ImageList::background)
+                        QCOMPARE(shown.pixel(x, y), want.pixel(x, y));
+        }
     }
 
     void asBuilt() {

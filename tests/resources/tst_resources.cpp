@@ -1,5 +1,5 @@
 // Every picture the program shows must load from the linked-in resources and suit the way the
-// image lists draw it: 32 x 32, a hard mask, silver where masked.
+// image lists draw it: 32 x 32 (64 x 64 for a scale of 2), a hard mask, silver where masked.
 #include <QImage>
 #include <QTest>
 
@@ -10,8 +10,11 @@ constexpr int slotCount = 13;
 // A picture with fewer opaque pixels than this is as good as blank at 32 x 32.
 constexpr int minOpaque = 120;
 
-QString picturePath(int set, int slot) {
-    return QStringLiteral(":/sets/set%1/%2.png").arg(set).arg(slot, 2, 10, QLatin1Char('0'));
+QString picturePath(int set, int slot, const char* suffix = "") {
+    return QStringLiteral(":/sets/set%1/%2%3.png")
+        .arg(set)
+        .arg(slot, 2, 10, QLatin1Char('0'))
+        .arg(QLatin1String(suffix));
 }
 
 QImage load(const QString& path) {
@@ -34,24 +37,29 @@ private slots:
 
 void tst_resources::setPicture_data() {
     QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("size");
     for (int s = 0; s < setCount; ++s)
-        for (int i = 0; i < slotCount; ++i)
-            QTest::newRow(qPrintable(picturePath(s, i))) << picturePath(s, i);
+        for (int i = 0; i < slotCount; ++i) {
+            QTest::newRow(qPrintable(picturePath(s, i))) << picturePath(s, i) << 32;
+            QTest::newRow(qPrintable(picturePath(s, i, "@2x"))) << picturePath(s, i, "@2x") << 64;
+        }
 }
 
 void tst_resources::setPicture() {
     QFETCH(QString, path);
+    QFETCH(int, size);
     const QImage img = load(path);
     QVERIFY2(!img.isNull(), "not in the resources");
-    QCOMPARE(img.size(), QSize(32, 32));
+    QCOMPARE(img.size(), QSize(size, size));
     QVERIFY(QImage(path).hasAlphaChannel());
 
     // The transparent picture controls see through the bottom-left pixel's colour.
-    QCOMPARE(qAlpha(img.pixel(0, 31)), 0);
+    QCOMPARE(qAlpha(img.pixel(0, size - 1)), 0);
 
+    const int area = size * size;
     int opaque = 0;
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 32; ++x) {
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
             const QRgb px = img.pixel(x, y);
             const int a = qAlpha(px);
             if (a != 0 && a != 255)
@@ -64,8 +72,9 @@ void tst_resources::setPicture() {
             }
         }
     }
-    QVERIFY2(opaque >= minOpaque, qPrintable(QStringLiteral("only %1 opaque pixels").arg(opaque)));
-    QVERIFY2(opaque < 32 * 32, "no transparent pixel at all");
+    QVERIFY2(opaque >= minOpaque * area / (32 * 32),
+             qPrintable(QStringLiteral("only %1 opaque pixels").arg(opaque)));
+    QVERIFY2(opaque < area, "no transparent pixel at all");
 }
 
 void tst_resources::picturesDiffer() {
@@ -98,6 +107,12 @@ void tst_resources::aboutPictures_data() {
     QTest::newRow("icon") << ":/about/pinwa.png" << QSize(32, 32);
     QTest::newRow("large icon") << ":/about/pinwa-64.png" << QSize(64, 64);
     QTest::newRow("portrait") << ":/about/portrait.png" << QSize(96, 112);
+    QTest::newRow("icon @2x") << ":/about/pinwa@2x.png" << QSize(64, 64);
+    QTest::newRow("large icon @2x") << ":/about/pinwa-64@2x.png" << QSize(128, 128);
+    QTest::newRow("portrait @2x") << ":/about/portrait@2x.png" << QSize(192, 224);
+    for (int size : {16, 32, 48, 64, 128, 256})
+        QTest::newRow(qPrintable(QStringLiteral("program icon %1").arg(size)))
+            << QStringLiteral(":/icons/pinwa-%1.png").arg(size) << QSize(size, size);
 }
 
 void tst_resources::aboutPictures() {

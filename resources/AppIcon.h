@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QIcon>
+
+// The program's icon, the mascot, in every size drawn for the desktop.
+QIcon appIcon();
