@@ -18,51 +18,7 @@ int SendErrors::send(TCustomWinSocket* connection, const QByteArray& message) {
     return sendNow(connection, message);
 }
 
-void SendErrors::forget(TCustomWinSocket* connection) {
-    backlog_.remove(connection);
-    held_.remove(connection);
-}
-
-void SendErrors::forgetAll() {
-    backlog_.clear();
-    held_.clear();
-    heldOrder_.clear();
-}
-
-bool SendErrors::joinsBatch(const QByteArray& message) {
-    return message.startsWith("&S") && message.endsWith('\r');
-}
-
-void SendErrors::hold(TCustomWinSocket* connection, const QByteArray& message) {
-    auto held = held_.find(connection);
-    if (held == held_.end()) {
-        held_.insert(connection, message);
-        heldOrder_.append(connection);
-    } else {
-        held->append(message);
-    }
-}
-
-void SendErrors::release(TCustomWinSocket* connection) {
-    const auto held = held_.find(connection);
-    if (held == held_.end())
-        return;
-    const QByteArray bytes = std::move(*held);
-    held_.erase(held);
-    sendNow(connection, bytes);
-}
-
-void SendErrors::releaseAll() {
-    // A departure inside one of these sends holds its notices behind what each seat
-    // still has waiting, so every seat keeps its order.
-    ++batchDepth_;
-    for (qsizetype i = 0; i < heldOrder_.size(); ++i)
-        release(heldOrder_[i]);
-    heldOrder_.clear();
-    --batchDepth_;
-}
-
-int SendErrors::sendNow(TCustomWinSocket* connection, const QByteArray& message) {
+int SendErrors::sendNow(TCustomWinSocket* connection, QByteArrayView message) {
     const auto waiting = backlog_.find(connection);
     if (waiting != backlog_.end()) {
         if (waiting->size() + message.size() <= kMaxBacklog) {
@@ -80,7 +36,7 @@ int SendErrors::sendNow(TCustomWinSocket* connection, const QByteArray& message)
     }
     const qsizetype sent = write(connection, message);
     if (sent >= 0 && sent < message.size() && connection->IsConnected())
-        backlog_.insert(connection, message.mid(sent));
+        backlog_.insert(connection, message.sliced(sent).toByteArray());
     return static_cast<int>(sent);
 }
 
@@ -100,7 +56,7 @@ void SendErrors::drained(TCustomWinSocket* connection) {
         still->remove(0, sent);
 }
 
-qsizetype SendErrors::write(TCustomWinSocket* connection, const QByteArray& bytes) {
+qsizetype SendErrors::write(TCustomWinSocket* connection, QByteArrayView bytes) {
     qsizetype sent = 0;
     try {
         // A short send is tried again at once: the refusal that follows arms the write event.
@@ -117,15 +73,6 @@ qsizetype SendErrors::write(TCustomWinSocket* connection, const QByteArray& byte
         return -1;
     }
     return sent;
-}
-
-SendErrors::Batch::Batch(SendErrors& errors) : errors_(errors) {
-    ++errors_.batchDepth_;
-}
-
-SendErrors::Batch::~Batch() {
-    if (--errors_.batchDepth_ == 0)
-        errors_.releaseAll();
 }
 
 SendErrors::Scope::Scope(SendErrors& errors) : errors_(errors) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -58,22 +59,34 @@ public:
     };
 
 private:
+    // Bytes of the held store, [from, to).
+    struct Range {
+        qsizetype from;
+        qsizetype to;
+    };
+
     static bool joinsBatch(const QByteArray& message);
-    int sendNow(TCustomWinSocket* connection, const QByteArray& message);
+    int sendNow(TCustomWinSocket* connection, QByteArrayView message);
     void hold(TCustomWinSocket* connection, const QByteArray& message);
     void release(TCustomWinSocket* connection);
     void releaseAll();
 
     // Bytes taken, or -1 when the send raised (the connection has then left).
-    qsizetype write(TCustomWinSocket* connection, const QByteArray& bytes);
+    qsizetype write(TCustomWinSocket* connection, QByteArrayView bytes);
     void flush();
 
     RoomView& view_;
     int depth_ = 0;
     std::optional<QString> first_;
     QHash<TCustomWinSocket*, QByteArray> backlog_;
+
     int batchDepth_ = 0;
-    QHash<TCustomWinSocket*, QByteArray> held_;
+    // Each held line is stored once, however many seats it goes to; a seat holds
+    // ranges of this store, usually one that grows line by line.
+    QByteArray heldBytes_;
+    QByteArray lastHeld_; // kept, so that no other message can reuse its address
+    qsizetype lastHeldAt_ = 0;
+    QHash<TCustomWinSocket*, QList<Range>> held_;
     // Connections in the order their first held line came: seat order for a relay.
     QList<TCustomWinSocket*> heldOrder_;
 };
