@@ -32,6 +32,7 @@ struct Options {
     int rounds = 3;
     int serverCore = 0;
     int driverCore = 1;
+    QStringList targets{QStringLiteral("host"), QStringLiteral("floor"), QStringLiteral("ngircd")};
 };
 
 struct Run {
@@ -182,6 +183,8 @@ Options parse(const QStringList& a) {
         const auto it = named.find(a[i]);
         if (it != named.end())
             *it->second = a[i + 1].toInt();
+        else if (a[i] == QLatin1String("--targets")) // e.g. "host" alone, for a profile
+            o.targets = a[i + 1].split(QLatin1Char(','));
     }
     return o;
 }
@@ -213,7 +216,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ScriptedDialogs dialogs;
-    const bool irc = IrcServer::available();
+    const bool irc = IrcServer::available() && o.targets.contains(QLatin1String("ngircd"));
 
     std::printf("fanout: %d participants; %d lines %d us apart; then %d writes of %d lines; "
                 "%d rounds; servers on core %d, participants on core %d\n",
@@ -226,10 +229,14 @@ int main(int argc, char** argv) {
     std::vector<Run> host, floor, ngircd;
     for (int round = 1; round <= o.rounds; ++round) {
         std::printf("round %d\n", round);
-        host.push_back(runHost(o));
-        printRun("host", host.back(), o);
-        floor.push_back(runFloor(o));
-        printRun("floor", floor.back(), o);
+        if (o.targets.contains(QLatin1String("host"))) {
+            host.push_back(runHost(o));
+            printRun("host", host.back(), o);
+        }
+        if (o.targets.contains(QLatin1String("floor"))) {
+            floor.push_back(runFloor(o));
+            printRun("floor", floor.back(), o);
+        }
         if (irc) {
             ngircd.push_back(runIrc(o));
             printRun("ngircd", ngircd.back(), o);
