@@ -10,6 +10,7 @@ packages=(
     xvfb xauth
     dbus-daemon
     clang libclang-rt-14-dev
+    desktop-file-utils appstream
 )
 
 missing=()
