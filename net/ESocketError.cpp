@@ -4,18 +4,25 @@
 #include <clocale>
 #include <cstring>
 #include <locale.h>
+#include <netdb.h>
 
 namespace {
 // The texts are English whatever the user's locale (Qt sets it from the environment), like
-// the rest of the framework's error texts.
-const char* platformText(int code) {
+// the rest of the framework's error texts. Negative codes are the resolver's own.
+std::string platformText(int code) {
     static const locale_t english = ::newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    return english ? ::strerror_l(code, english) : std::strerror(code);
+    if (code >= 0)
+        return english ? ::strerror_l(code, english) : std::strerror(code);
+    const locale_t previous = english ? ::uselocale(english) : locale_t(nullptr);
+    std::string text = ::gai_strerror(code);
+    if (previous)
+        ::uselocale(previous);
+    return text;
 }
 } // namespace
 
 ESocketError ESocketError::platform(int code, const char* api) {
-    return ESocketError("Windows socket error: " + std::string(platformText(code)) + " (" +
+    return ESocketError("Windows socket error: " + platformText(code) + " (" +
                         std::to_string(code) + "), on API '" + api + "'");
 }
 

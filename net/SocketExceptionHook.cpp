@@ -1,6 +1,10 @@
 #include "SocketExceptionHook.h"
 
+#include "ESocketError.h"
+
+#include <QCoreApplication>
 #include <QDebug>
+#include <string>
 
 namespace {
 std::function<void(const std::exception&)>& hookSlot() {
@@ -25,4 +29,22 @@ void reportSocketException(const std::exception& e) {
     } else {
         qWarning("%s", e.what());
     }
+}
+
+void reportSocketExceptionLater(const std::exception& e) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) {
+        qWarning("%s", e.what());
+        return;
+    }
+    const bool socketError = dynamic_cast<const ESocketError*>(&e) != nullptr;
+    QMetaObject::invokeMethod(
+        app,
+        [text = std::string(e.what()), socketError] {
+            if (socketError)
+                reportSocketException(ESocketError(text));
+            else
+                reportSocketException(std::runtime_error(text));
+        },
+        Qt::QueuedConnection);
 }

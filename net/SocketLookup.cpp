@@ -3,23 +3,35 @@
 #include "SocketEndpoint.h"
 
 #include <QCoreApplication>
-#include <QThreadPool>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <thread>
 
 namespace {
 
-// The resolver reports misses with its own codes; the layer's messages want an errno, and
-// "No such device or address" is the nearest one for a name that resolves to nothing.
+// The resolver's own codes (negative) go out as they are, so the user sees its own text;
+// a system failure inside it is the errno it left.
 int resolverError(int gaiCode) {
     if (gaiCode == EAI_SYSTEM)
-        return errno != 0 ? errno : ENXIO;
-    if (gaiCode == EAI_MEMORY)
-        return ENOMEM;
-    return ENXIO;
+        return errno != 0 ? errno : EIO;
+    return gaiCode;
+}
+
+int resolve(const char* host, const char* service, sockaddr_in& found) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    errno = 0;
+    const int rc = ::getaddrinfo(host, service, &hints, &list);
+    if (rc != 0)
+        return resolverError(rc);
+    std::memcpy(&found, list->ai_addr, sizeof found);
+    ::freeaddrinfo(list);
+    return 0;
 }
 
 int nextHandle() {
@@ -36,14 +48,16 @@ std::shared_ptr<SocketLookupTicket> start(QObject* target, std::function<int(QBy
     auto ticket = std::make_shared<SocketLookupTicket>();
     ticket->handle = nextHandle();
     ticket->target = target;
-    QThreadPool::globalInstance()->start([ticket, work = std::move(work)] {
+    // A thread of its own, not a pool's: quitting waits for a pool, and a resolver can block
+    // for a long time; a lookup still running at exit is simply dropped.
+    std::thread([ticket, work = std::move(work)] {
         QByteArray result;
         const int error = work(result);
         QMutexLocker lock(&ticket->mutex);
         if (ticket->target)
             QCoreApplication::postEvent(ticket->target,
                                         new LookupCompleteEvent(ticket->handle, error, result));
-    });
+    }).detach();
     return ticket;
 }
 
@@ -52,31 +66,19 @@ std::shared_ptr<SocketLookupTicket> start(QObject* target, std::function<int(QBy
 namespace SocketLookup {
 
 int hostNow(const QByteArray& host, quint32& address) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    errno = 0;
-    const int rc = ::getaddrinfo(host.constData(), nullptr, &hints, &found);
-    if (rc != 0)
-        return resolverError(rc);
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-    ::freeaddrinfo(found);
-    return 0;
+    sockaddr_in found{};
+    const int error = resolve(host.constData(), nullptr, found);
+    if (error == 0)
+        address = found.sin_addr.s_addr;
+    return error;
 }
 
 int serviceNow(const QByteArray& service, quint16& port) {
-    servent entry{};
-    servent* found = nullptr;
-    char buffer[1024];
-    const int rc =
-        ::getservbyname_r(service.constData(), "tcp", &entry, buffer, sizeof buffer, &found);
-    if (rc != 0)
-        return rc;
-    if (!found)
-        return ENXIO;
-    port = static_cast<quint16>(found->s_port); // already in network byte order
-    return 0;
+    sockaddr_in found{};
+    const int error = resolve(nullptr, service.constData(), found);
+    if (error == 0)
+        port = found.sin_port; // already in network byte order
+    return error;
 }
 
 std::shared_ptr<SocketLookupTicket> startHost(QObject* target, const QByteArray& host) {
@@ -103,6 +105,9 @@ void cancel(const std::shared_ptr<SocketLookupTicket>& ticket) {
     if (!ticket)
         return;
     QMutexLocker lock(&ticket->mutex);
+    // A completion already posted is dropped too: nothing reaches the endpoint after this.
+    if (ticket->target)
+        QCoreApplication::removePostedEvents(ticket->target, LookupCompleteEvent::eventType());
     ticket->target = nullptr;
 }
 

@@ -7,7 +7,7 @@
 class QObject;
 class TCustomWinSocket;
 class TServerClientWinSocket;
-// The thread-blocking server's threads; that mode is not implemented, so these stay incomplete.
+// The thread-blocking server's threads.
 class TServerAcceptThread;
 class TServerClientThread;
 

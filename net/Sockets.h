@@ -10,6 +10,8 @@
 #include "TCustomServerSocket.h"
 #include "TCustomSocket.h"
 #include "TCustomWinSocket.h"
+#include "TServerAcceptThread.h"
+#include "TServerClientThread.h"
 #include "TServerClientWinSocket.h"
 #include "TServerSocket.h"
 #include "TServerWinSocket.h"

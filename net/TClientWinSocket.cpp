@@ -12,8 +12,10 @@ void TClientWinSocket::setClientType(TClientType Value) {
     RegisterWatchedEvents();
 }
 
-void TClientWinSocket::HandleConnect(int) {
-    // Not compared with the current socket: a late connect report still counts.
+void TClientWinSocket::HandleConnect(int Socket) {
+    // A report for a socket closed or replaced since would mark connected what is not.
+    if (socket_ == -1 || Socket != socket_)
+        return;
     connected_ = true;
     ReportEvent(this, sekConnect);
 }

@@ -58,6 +58,8 @@ bool isConnectOutcome(int code) {
 } // namespace
 
 TCustomWinSocket::TCustomWinSocket(int ASocket) : socket_(ASocket), connected_(ASocket != -1) {
+    if (ASocket != -1)
+        generation_ = 1;
     resetAddress();
 }
 
@@ -147,13 +149,15 @@ int TCustomWinSocket::failTransfer(TErrorEvent Kind, int Code, const char* Api) 
 }
 
 void TCustomWinSocket::openSocket() {
-    // An earlier attempt whose connect never completed is given up here.
+    // An earlier attempt whose connect or lookup never completed is given up here.
+    cancelLookup();
     closeSilently();
     lookupStage_ = lkIdle;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd == -1)
         throw ESocketError(SocketMessages::CantCreate);
     socket_ = fd;
+    ++generation_;
 }
 
 void TCustomWinSocket::BeginConnect(const QString& Host, const QString& Address,
@@ -290,8 +294,8 @@ void TCustomWinSocket::connectPhase() {
         } else if (nonBlocking && isConnectOutcome(code) && endpoint_) {
             endpoint_->reportConnectNow(code);
         } else {
-            errno = code;
-            CheckSocketCall(rc, "connect");
+            // Only EINPROGRESS means under way; EAGAIN here is a connect that never happened.
+            throw ESocketError::platform(code, "connect");
         }
     }
     lookupStage_ = lkIdle;
@@ -364,25 +368,27 @@ void TCustomWinSocket::HandleDisconnect(int Socket) {
     if (Socket == -1 || Socket != socket_)
         return;
     // A disconnect handler that closes again leaves the close to the call already running.
-    if (closing_ == Socket)
+    const quint32 generation = generation_;
+    if (closing_ == generation)
         return;
-    closing_ = Socket;
+    closing_ = generation;
     QPointer<TCustomWinSocket> self(this);
     try {
         ReportEvent(this, sekDisconnect);
     } catch (...) {
-        if (self && socket_ == Socket)
+        if (self && generation_ == generation)
             closeSilently();
         throw;
     }
-    if (!self || socket_ != Socket)
+    // A handler that restarted got a new socket, often with the same number: leave it open.
+    if (!self || generation_ != generation)
         return;
-    closing_ = -1;
+    closing_ = 0;
     if (endpoint_)
         endpoint_->unwatch();
-    const int rc = ::close(socket_);
+    const int rc = closeDescriptor();
     const int code = errno;
-    socket_ = -1;
+    ++generation_;
     resetAddress();
     connected_ = false;
     errno = code;
@@ -394,11 +400,26 @@ void TCustomWinSocket::closeSilently() {
         return;
     if (endpoint_)
         endpoint_->unwatch();
-    ::close(socket_);
-    socket_ = -1;
-    closing_ = -1;
+    closeDescriptor();
+    ++generation_;
+    closing_ = 0;
     resetAddress();
     connected_ = false;
+}
+
+int TCustomWinSocket::closeDescriptor() {
+    std::lock_guard<std::mutex> lock(descriptorGuard_);
+    const int rc = ::close(socket_);
+    const int code = errno;
+    socket_ = -1;
+    errno = code;
+    return rc;
+}
+
+void TCustomWinSocket::InterruptBlockingCalls() {
+    std::lock_guard<std::mutex> lock(descriptorGuard_);
+    if (socket_ != -1)
+        ::shutdown(socket_, SHUT_RDWR);
 }
 
 void TCustomWinSocket::resetAddress() {

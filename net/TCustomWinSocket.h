@@ -7,6 +7,7 @@
 #include <QRecursiveMutex>
 #include <QString>
 #include <memory>
+#include <mutex>
 #include <netinet/in.h>
 
 class TSocketEndpoint;
@@ -71,6 +72,11 @@ protected:
 
 private:
     friend class TSocketEndpoint;
+    friend class TServerWinSocket;
+
+    // Wakes a thread blocked on this socket: its reads see the end, its sends fail.
+    void InterruptBlockingCalls();
+    int closeDescriptor();
 
     void dispatchNotification(int Socket, int NetworkEvent, int ErrorCode);
     void dispatchDeferredFree();
@@ -103,5 +109,9 @@ private:
     quint16 pendingPort_ = 0;
     bool pendingIsClient_ = false;
     int pendingBacklog_ = 0;
-    int closing_ = -1; // descriptor whose disconnect events are running
+    // Counts sockets opened and closed, since a new socket often reuses the old number.
+    quint32 generation_ = 0;
+    quint32 closing_ = 0; // generation whose disconnect events are running
+    // Taken around closing the descriptor, so that another thread never shuts down a reused one.
+    std::mutex descriptorGuard_;
 };

@@ -24,6 +24,7 @@ TServerWinSocket::TServerWinSocket(int ASocket) : TCustomWinSocket(ASocket) {
 
 TServerWinSocket::~TServerWinSocket() {
     setEventSink(nullptr);
+    stopThreads();
     destroyConnections();
 }
 
@@ -35,6 +36,11 @@ void TServerWinSocket::setServerType(TServerType Value) {
     serverType_ = Value;
     setWatchedEvents(Value == stThreadBlocking ? 0 : WatchListener);
     RegisterWatchedEvents();
+}
+
+void TServerWinSocket::setThreadCacheSize(int Value) {
+    QMutexLocker lock(&listGuard_);
+    threadCacheSize_ = Value;
 }
 
 int TServerWinSocket::ActiveConnections() const {
@@ -66,25 +72,36 @@ void TServerWinSocket::destroyConnections() {
     }
 }
 
+TServerClientWinSocket* TServerWinSocket::obtainClient(int fd) {
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    QPointer<TServerWinSocket> self(this);
+    TServerClientWinSocket* client = nullptr;
+    try {
+        fire(OnGetSocket, this, fd, client);
+    } catch (...) {
+        if (!client)
+            ::close(fd);
+        throw;
+    }
+    if (!self) {
+        if (!client)
+            ::close(fd);
+        return nullptr;
+    }
+    return client ? client : new TServerClientWinSocket(fd, this);
+}
+
 void TServerWinSocket::HandleAccept(int Socket) {
     const int fd = ::accept4(Socket, nullptr, nullptr, SOCK_CLOEXEC);
     if (TSocketEndpoint* e = endpoint())
         e->rearmAccept(); // accept is reported again after each accept
     if (fd == -1)
         return;
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-
     QPointer<TServerWinSocket> self(this);
-    TServerClientWinSocket* client = nullptr;
-    fire(OnGetSocket, this, fd, client);
-    if (!self) {
-        if (!client)
-            ::close(fd);
-        return;
-    }
+    TServerClientWinSocket* client = obtainClient(fd);
     if (!client)
-        client = new TServerClientWinSocket(fd, this);
+        return;
     QPointer<TServerClientWinSocket> guard(client);
     if (client->IsConnected())
         client->ReportEvent(client, sekConnect);
@@ -95,6 +112,7 @@ void TServerWinSocket::HandleAccept(int Socket) {
 void TServerWinSocket::HandleDisconnect(int Socket) {
     const auto lock = stateLockHandle(); // kept alive even if a handler destroys the listener
     std::unique_lock<QRecursiveMutex> locker(*lock);
+    stopThreads();
     destroyConnections();
     TCustomWinSocket::HandleDisconnect(Socket);
 }

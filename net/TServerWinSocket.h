@@ -5,7 +5,8 @@
 #include <QList>
 #include <QMutex>
 
-// The listening connection of a server; owns the accepted connections.
+// The listening connection of a server; owns the accepted connections and, in the
+// thread-blocking type, the accept thread and the worker threads.
 class TServerWinSocket : public TCustomWinSocket {
     Q_OBJECT
 public:
@@ -15,13 +16,16 @@ public:
     TServerType ServerType() const { return serverType_; }
     void setServerType(TServerType Value);
     int ThreadCacheSize() const { return threadCacheSize_; }
-    void setThreadCacheSize(int Value) { threadCacheSize_ = Value; }
+    void setThreadCacheSize(int Value);
     const QList<TServerClientWinSocket*>& ConnectionList() const { return connectionList_; }
     int ActiveConnections() const;
     const QList<TServerClientThread*>& ThreadList() const { return threadList_; }
     QMutex& ListGuard() { return listGuard_; }
-    TServerAcceptThread* AcceptThread() const { return nullptr; }
+    TServerAcceptThread* AcceptThread() const { return acceptThread_; }
 
+    // As for any connection, and then the thread-blocking type starts its accept thread.
+    void BeginListen(const QString& Host, const QString& Address, const QString& Service,
+                     quint16 Port, int Backlog, bool Blocking);
     void HandleAccept(int Socket) override;
     void HandleDisconnect(int Socket) override;
 
@@ -36,17 +40,36 @@ public:
     TSocketNotifyEvent OnClientWrite;
     TSocketErrorEvent OnClientError;
 
+protected:
+    // The worker for a connection when neither the cache nor OnGetThread gives one.
+    virtual TServerClientThread* CreateClientThread(TServerClientWinSocket* ClientSocket);
+
 private:
     friend class TServerClientWinSocket;
+    friend class TServerAcceptThread;
+    friend class TServerClientThread;
     void AddClient(TServerClientWinSocket* Client);
     void RemoveClient(TServerClientWinSocket* Client);
     void RouteClientEvent(TCustomWinSocket* Socket, TSocketEventKind Kind);
     void RouteClientError(TCustomWinSocket* Socket, TErrorEvent ErrorEvent, int& ErrorCode);
+    TServerClientWinSocket* obtainClient(int fd);
     void destroyConnections();
+
+    // Thread-blocking type.
+    void acceptOnThread(int fd);
+    TServerClientThread* GetServerThread(TServerClientWinSocket* ClientSocket);
+    void release(TServerClientThread* Thread);
+    TServerClientWinSocket* nextClientFor(TServerClientThread* Thread);
+    bool keepAfterServing(TServerClientThread* Thread);
+    void leave(TServerClientThread* Thread);
+    void reapRetired();
+    void stopThreads();
 
     TServerType serverType_ = stNonBlocking;
     int threadCacheSize_ = 10;
     QList<TServerClientWinSocket*> connectionList_;
     QList<TServerClientThread*> threadList_;
+    QList<TServerClientThread*> retired_; // ended on their own, not yet waited for
     QMutex listGuard_;
+    TServerAcceptThread* acceptThread_ = nullptr;
 };

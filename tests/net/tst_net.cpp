@@ -1,13 +1,20 @@
+#include "Interpose.h"
 #include "RawPeer.h"
+#include "net/SocketEndpoint.h"
 #include "net/Sockets.h"
 
+#include <QDir>
 #include <QPointer>
 #include <QtTest>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -33,6 +40,20 @@ void spin(int turns = 20) {
     for (int i = 0; i < turns; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
+
+// What a server component publishes: no peer address and none of the listener's own events.
+// clang-format off
+template <class C> concept HasAddress = requires(C& c) { c.Address(); };
+template <class C> concept HasHost = requires(C& c) { c.setHost(QString()); };
+template <class C> concept HasAnyOwnEvent =
+    requires(C& c) { c.OnLookup; } || requires(C& c) { c.OnConnect; } ||
+    requires(C& c) { c.OnDisconnect; } || requires(C& c) { c.OnRead; } ||
+    requires(C& c) { c.OnWrite; } || requires(C& c) { c.OnError; };
+// clang-format on
+static_assert(HasAddress<TClientSocket> && HasHost<TClientSocket>);
+static_assert(HasAnyOwnEvent<TClientSocket> && HasAnyOwnEvent<TCustomServerSocket>);
+static_assert(!HasAddress<TServerSocket> && !HasHost<TServerSocket>);
+static_assert(!HasAnyOwnEvent<TServerSocket>);
 
 void listenOnFreePort(TServerSocket& ser) {
     ser.setPort(RawPeer::freePort());
@@ -87,6 +108,13 @@ private slots:
     void startOnOpenObjectRefused();
     void nestedLoopInsideReadEventFreesConnection();
     void blockingTypesStartAndStop();
+    void resolverFailureReportsResolverError();
+    void secondStartCancelsPendingLookup();
+    void restartInsideDisconnectKeepsNewSocket();
+    void connectEagainIsNoConnection();
+    void connectReportQueuedBeforeCloseConnection();
+    void quitDoesNotWaitForBlockedLookup();
+    void threadBlockingServerLifeCycle();
 };
 
 void tst_net::eventOrderOnConnectAndAccept() {
@@ -256,20 +284,21 @@ void tst_net::sendResults() {
 
 void tst_net::propertiesWhileActive() {
     TServerSocket ser;
-    ser.setAddress("abc");
-    ser.setHost(QString::fromUtf8("ä"));
+    TCustomServerSocket& component = ser; // a server publishes neither Address nor Host
+    component.setAddress("abc");
+    component.setHost(QString::fromUtf8("ä"));
     listenOnFreePort(ser);
     const int port = ser.Port();
 
     ser.setPort(port);
     QCOMPARE(errorOf([&] { ser.setPort(port + 1); }), ActiveRefusal);
     QCOMPARE(ser.Port(), port);
-    ser.setAddress("ABC");
-    QCOMPARE(ser.Address(), QString("abc"));
-    QCOMPARE(errorOf([&] { ser.setAddress("abd"); }), ActiveRefusal);
-    QCOMPARE(ser.Address(), QString("abc"));
+    component.setAddress("ABC");
+    QCOMPARE(component.Address(), QString("abc"));
+    QCOMPARE(errorOf([&] { component.setAddress("abd"); }), ActiveRefusal);
+    QCOMPARE(component.Address(), QString("abc"));
     // Only a-z fold; other letters are different values.
-    QCOMPARE(errorOf([&] { ser.setHost(QString::fromUtf8("Ä")); }), ActiveRefusal);
+    QCOMPARE(errorOf([&] { component.setHost(QString::fromUtf8("Ä")); }), ActiveRefusal);
     QCOMPARE(errorOf([&] { ser.setService("echo"); }), ActiveRefusal);
     QCOMPARE(errorOf([&] { ser.setServerType(stThreadBlocking); }), ActiveRefusal);
     QCOMPARE(ser.ServerType(), stNonBlocking);
@@ -353,10 +382,11 @@ void tst_net::bindOnPortInUse() {
     int port = 0;
     Peer blocker(RawPeer::listenOn(port));
     TServerSocket ser;
+    TCustomServerSocket& component = ser; // the listener's own events are not published
     QStringList log;
-    ser.OnLookup = [&](QObject*, TCustomWinSocket*) { log << "lookup"; };
+    component.OnLookup = [&](QObject*, TCustomWinSocket*) { log << "lookup"; };
     ser.OnListen = [&](QObject*, TCustomWinSocket*) { log << "listen"; };
-    ser.OnDisconnect = [&](QObject*, TCustomWinSocket*) { log << "disconnect"; };
+    component.OnDisconnect = [&](QObject*, TCustomWinSocket*) { log << "disconnect"; };
     ser.setPort(port);
     QCOMPARE(errorOf([&] { ser.Start(); }), platformText(EADDRINUSE, "bind"));
     QCOMPARE(platformText(EADDRINUSE, "bind"),
@@ -555,7 +585,9 @@ void tst_net::stopWithOpenConnections() {
     QStringList log;
     ser.OnClientDisconnect = [&](QObject*, TCustomWinSocket*) { ++clientDisconnects; };
     ser.OnClientRead = [&](QObject*, TCustomWinSocket*) { ++reads; };
-    ser.OnDisconnect = [&](QObject*, TCustomWinSocket*) { log << "disconnect"; };
+    static_cast<TCustomServerSocket&>(ser).OnDisconnect = [&](QObject*, TCustomWinSocket*) {
+        log << "disconnect";
+    };
     listenOnFreePort(ser);
     Peer a(RawPeer::connectTo(ser.Port())), b(RawPeer::connectTo(ser.Port())),
         c(RawPeer::connectTo(ser.Port()));
@@ -690,20 +722,6 @@ void tst_net::nameLookups() {
     QCOMPARE(echo.Connection()->LookupStage(), lkService);
     QTRY_COMPARE(ntohs(echo.Connection()->SocketAddress().sin_port), 7);
     QTRY_VERIFY(connectError != 0);
-
-    // An unknown service: lookup error, disconnect, then the exception to the hook.
-    TClientSocket unknown;
-    unknown.setAddress("127.0.0.1");
-    unknown.setService("pinwa-no-such-service");
-    QStringList ulog;
-    unknown.OnError = [&](QObject*, TCustomWinSocket*, TErrorEvent kind, int& code) {
-        ulog << QString("error %1 %2").arg(kind).arg(code);
-    };
-    unknown.OnDisconnect = [&](QObject*, TCustomWinSocket*) { ulog << "disconnect"; };
-    unknown.Start();
-    QTRY_COMPARE(ulog, (QStringList{QString("error 6 %1").arg(ENXIO), "disconnect"}));
-    QCOMPARE(hooked, QStringList{platformText(ENXIO, "ASync Lookup")});
-    QCOMPARE(unknown.Connection()->SocketId(), -1);
 }
 
 void tst_net::handlerExceptionGoesToHook() {
@@ -842,6 +860,281 @@ void tst_net::nestedLoopInsideReadEventFreesConnection() {
     QVERIFY(ser.Listener()->ConnectionList().isEmpty());
     spin();
     QCOMPARE(hooked, QStringList{});
+}
+
+void tst_net::resolverFailureReportsResolverError() {
+    // An unknown service: lookup error with the resolver's own code, disconnect, then the
+    // exception with the resolver's own text to the hook.
+    TClientSocket unknown;
+    unknown.setAddress("127.0.0.1");
+    unknown.setService("pinwa-no-such-service");
+    QStringList log;
+    unknown.OnError = [&](QObject*, TCustomWinSocket*, TErrorEvent kind, int& code) {
+        log << QString("error %1 %2").arg(kind).arg(code);
+    };
+    unknown.OnDisconnect = [&](QObject*, TCustomWinSocket*) { log << "disconnect"; };
+    unknown.Start();
+    QTRY_COMPARE(log, (QStringList{QString("error 6 %1").arg(EAI_SERVICE), "disconnect"}));
+    QCOMPARE(hooked, QStringList{"Windows socket error: Servname not supported for ai_socktype "
+                                 "(-8), on API 'ASync Lookup'"});
+    QCOMPARE(unknown.Connection()->SocketId(), -1);
+}
+
+namespace {
+// Counts the lookup completions that reach a connection's endpoint.
+class LookupCounter : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == LookupCompleteEvent::eventType())
+            ++count;
+        return false;
+    }
+};
+} // namespace
+
+void tst_net::secondStartCancelsPendingLookup() {
+    TServerSocket ser;
+    listenOnFreePort(ser);
+    Interpose::holdLookups(true);
+    const int finishedBefore = Interpose::lookupsFinished();
+    TClientSocket client;
+    client.setHost("localhost");
+    client.setPort(ser.Port());
+    client.Start();
+    client.Start(); // the first lookup is still waiting in the resolver
+    LookupCounter counter;
+    client.Connection()->NotifyWindow()->installEventFilter(&counter);
+
+    // The same on an object destroyed while both lookups wait: nothing may reach it later.
+    auto* gone = new TClientSocket;
+    gone->setHost("localhost");
+    gone->setPort(ser.Port());
+    gone->Start();
+    gone->Start();
+    delete gone;
+
+    Interpose::holdLookups(false);
+    QTRY_VERIFY(client.Active());
+    QTRY_COMPARE(Interpose::lookupsFinished() - finishedBefore, 4);
+    spin();
+    QCOMPARE(counter.count, 1);
+    QCOMPARE(hooked, QStringList{});
+}
+
+void tst_net::restartInsideDisconnectKeepsNewSocket() {
+    TServerSocket ser;
+    QByteArray received;
+    ser.OnClientRead = [&](QObject*, TCustomWinSocket* s) { received += s->ReceiveString(); };
+    listenOnFreePort(ser);
+    TClientSocket client;
+    client.setAddress("127.0.0.1");
+    client.setPort(ser.Port());
+    int disconnects = 0;
+    client.OnDisconnect = [&](QObject*, TCustomWinSocket*) {
+        if (++disconnects == 1)
+            client.Start(); // usually gets the number of the socket being closed
+    };
+    client.Start();
+    client.Connection()->CloseConnection(); // while the connect is still pending
+    QCOMPARE(disconnects, 1);
+    QVERIFY(client.Connection()->SocketId() != -1);
+    QTRY_VERIFY(client.Active());
+    QCOMPARE(client.Connection()->SendString("again"), 5);
+    QTRY_COMPARE(received, QByteArray("again"));
+    QCOMPARE(disconnects, 1);
+}
+
+void tst_net::connectEagainIsNoConnection() {
+    TServerSocket ser;
+    listenOnFreePort(ser);
+    TClientSocket client;
+    client.setAddress("127.0.0.1");
+    client.setPort(ser.Port());
+    QStringList log;
+    client.OnConnect = [&](QObject*, TCustomWinSocket*) { log << "connect"; };
+    client.OnDisconnect = [&](QObject*, TCustomWinSocket*) { log << "disconnect"; };
+    Interpose::failNextConnect(EAGAIN);
+    QCOMPARE(errorOf([&] { client.Start(); }),
+             QString("Windows socket error: Resource temporarily unavailable (11), on API "
+                     "'connect'"));
+    QCOMPARE(log, QStringList{"disconnect"});
+    spin();
+    QCOMPARE(log, QStringList{"disconnect"});
+    QVERIFY(!client.Active());
+    QVERIFY(!client.Connection()->IsConnected());
+    QCOMPARE(client.Connection()->SocketId(), -1);
+}
+
+namespace {
+// Closes the connection as the first report reaches its endpoint, before it is handled.
+class CloseBeforeFirstReport : public QObject {
+public:
+    explicit CloseBeforeFirstReport(TCustomWinSocket* s) : socket(s) {}
+    TCustomWinSocket* socket;
+    bool done = false;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (!done && e->type() >= QEvent::User) {
+            done = true;
+            socket->CloseConnection();
+        }
+        return false;
+    }
+};
+} // namespace
+
+void tst_net::connectReportQueuedBeforeCloseConnection() {
+    TServerSocket ser;
+    listenOnFreePort(ser);
+    TClientSocket client;
+    client.setAddress("127.0.0.1");
+    client.setPort(ser.Port());
+    QStringList log;
+    client.OnConnect = [&](QObject*, TCustomWinSocket*) { log << "connect"; };
+    client.OnDisconnect = [&](QObject*, TCustomWinSocket*) { log << "disconnect"; };
+    client.Start();
+    CloseBeforeFirstReport closer(client.Connection());
+    client.Connection()->NotifyWindow()->installEventFilter(&closer);
+    QTRY_VERIFY(closer.done);
+    spin();
+    QCOMPARE(log, QStringList{"disconnect"});
+    QVERIFY(!client.Active());
+    QVERIFY(!client.Connection()->IsConnected());
+
+    // Not left half-open: it starts again as usual.
+    client.Start();
+    QTRY_VERIFY(client.Active());
+    QCOMPARE(log, (QStringList{"disconnect", "connect"}));
+}
+
+void tst_net::quitDoesNotWaitForBlockedLookup() {
+    // Quitting waits for the global thread pool; a lookup stuck in the resolver must not be
+    // there.
+    Interpose::holdLookups(true);
+    const int finishedBefore = Interpose::lookupsFinished();
+    {
+        TClientSocket client;
+        client.setHost("localhost");
+        client.setPort(RawPeer::freePort());
+        client.Start();
+        QVERIFY(client.Connection()->LookupRequest() != 0);
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(0));
+    }
+    Interpose::holdLookups(false);
+    QTRY_COMPARE(Interpose::lookupsFinished() - finishedBefore, 1);
+    spin();
+    QCOMPARE(hooked, QStringList{});
+}
+
+namespace {
+int entriesIn(const char* directory) {
+    return static_cast<int>(
+        QDir(directory).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+}
+
+// A worker with its own client loop: blocking reads, echoed with a mark.
+class EchoThread : public TServerClientThread {
+public:
+    using TServerClientThread::TServerClientThread;
+
+protected:
+    void ClientExecute() override {
+        char buffer[256];
+        for (;;) {
+            const int n = ClientSocket()->ReceiveBytes(buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            ClientSocket()->SendString("own:" + QByteArray(buffer, n));
+        }
+        if (!Terminated())
+            ClientSocket()->CloseConnection();
+    }
+};
+
+QByteArray exchange(int fd, const QByteArray& message) {
+    RawPeer::sendAll(fd, message);
+    return RawPeer::readAll(fd, static_cast<int>(message.size()) + 4);
+}
+} // namespace
+
+void tst_net::threadBlockingServerLifeCycle() {
+    const int fdsBefore = entriesIn("/proc/self/fd");
+    const int threadsBefore = entriesIn("/proc/self/task");
+    std::atomic<int> getThreads{0}, starts{0}, ends{0}, connects{0}, accepts{0}, disconnects{0};
+    std::atomic<int> onGuiThread{0};
+    TServerSocket ser;
+    ser.setServerType(stThreadBlocking);
+    ser.setThreadCacheSize(4);
+    // Every second new worker runs its own client loop; the others the default one.
+    ser.OnGetThread = [&](QObject*, TServerClientWinSocket* c, TServerClientThread*& made) {
+        if (++getThreads % 2 == 0)
+            made = new EchoThread(c);
+    };
+    ser.OnThreadStart = [&](QObject*, TServerClientThread* t) {
+        starts += t->ClientSocket() && t == QThread::currentThread() ? 1 : 1000;
+    };
+    ser.OnThreadEnd = [&](QObject*, TServerClientThread*) { ++ends; };
+    ser.OnClientConnect = [&](QObject*, TCustomWinSocket*) { ++connects; };
+    ser.OnAccept = [&](QObject*, TCustomWinSocket*) { ++accepts; };
+    ser.OnClientDisconnect = [&](QObject*, TCustomWinSocket*) { ++disconnects; };
+    ser.OnClientRead = [&](QObject*, TCustomWinSocket* s) {
+        onGuiThread += QThread::currentThread() == qApp->thread();
+        s->SendString("def:" + s->ReceiveString());
+    };
+    listenOnFreePort(ser);
+    QVERIFY(ser.Active());
+    QVERIFY(ser.Listener()->AcceptThread());
+
+    // 24 peers served at once, each by a worker of its own.
+    const int count = 24;
+    std::vector<std::unique_ptr<Peer>> peers;
+    for (int i = 0; i < count; ++i)
+        peers.push_back(std::make_unique<Peer>(RawPeer::connectTo(ser.Port())));
+    QMap<QByteArray, int> marks;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray message = "m" + QByteArray::number(i);
+        const QByteArray reply = exchange(peers[i]->fd, message);
+        QCOMPARE(reply.mid(4), message);
+        ++marks[reply.left(4)];
+    }
+    QCOMPARE(marks, (QMap<QByteArray, int>{{"def:", count / 2}, {"own:", count / 2}}));
+    QCOMPARE(ser.Listener()->ConnectionList().size(), count);
+    QCOMPARE(ser.Listener()->ThreadList().size(), count);
+    QCOMPARE(connects.load(), count);
+    QCOMPARE(accepts.load(), count);
+    QCOMPARE(onGuiThread.load(), 0);
+    QTRY_COMPARE(entriesIn("/proc/self/task"), threadsBefore + 1 + count);
+
+    // Half the peers leave: their workers end serving; four wait in the cache.
+    for (int i = 0; i < count / 2; ++i)
+        peers[i].reset();
+    QTRY_COMPARE(disconnects.load(), count / 2);
+    QTRY_COMPARE(ends.load(), count / 2);
+    QTRY_COMPARE(ser.Listener()->ThreadList().size(), count / 2 + 4);
+    QTRY_COMPARE(ser.Listener()->ConnectionList().size(), count / 2);
+
+    // New peers are served by cached workers.
+    for (int i = 0; i < 2; ++i) {
+        peers.push_back(std::make_unique<Peer>(RawPeer::connectTo(ser.Port())));
+        QCOMPARE(exchange(peers.back()->fd, "n").mid(4), QByteArray("n"));
+    }
+    QCOMPARE(getThreads.load(), count);
+    QCOMPARE(starts.load(), count + 2);
+
+    // Stop: every worker and connection ends, without disconnect events.
+    ser.Stop();
+    QVERIFY(!ser.Active());
+    QVERIFY(!ser.Listener()->AcceptThread());
+    QVERIFY(ser.Listener()->ThreadList().isEmpty());
+    QVERIFY(ser.Listener()->ConnectionList().isEmpty());
+    QCOMPARE(disconnects.load(), count / 2);
+    QCOMPARE(ends.load(), starts.load());
+    for (std::size_t i = count / 2; i < peers.size(); ++i)
+        QVERIFY(RawPeer::sawClose(peers[i]->fd));
+    peers.clear();
+    QCOMPARE(entriesIn("/proc/self/fd"), fdsBefore);
+    QTRY_COMPARE(entriesIn("/proc/self/task"), threadsBefore);
+    QTRY_COMPARE(hooked, QStringList{});
 }
 
 QTEST_GUILESS_MAIN(tst_net)
