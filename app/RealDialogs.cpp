@@ -8,17 +8,27 @@
 
 void RealDialogs::message(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
+    // Notices carry what peers typed: "<b>" must show as typed.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 void RealDialogs::error(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Critical, applicationTitle(), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    openError_ = &box;
     box.exec();
+}
+
+void RealDialogs::errorDetails(const QString& details) {
+    if (openError_)
+        openError_->setDetailedText(details);
 }
 
 bool RealDialogs::confirm(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text,
                     QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
     QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
     box.setDefaultButton(yes);

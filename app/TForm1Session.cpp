@@ -210,7 +210,7 @@ void TForm1::setOnlineCount(int count) {
 }
 
 void TForm1::reportErrorLater(const QString& text) {
-    QTimer::singleShot(0, this, [this, text] { Dialogs::instance().error(this, errorText(text)); });
+    QTimer::singleShot(0, this, [this, text] { showErrorBox(this, errorText(text)); });
 }
 
 void TForm1::pause(int milliseconds) {

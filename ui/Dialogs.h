@@ -16,6 +16,8 @@ public:
     virtual void message(QWidget* parent, const QString& text) = 0;
     // Error box: error icon, OK, the application title as caption.
     virtual void error(QWidget* parent, const QString& text) = 0;
+    // Replaces the details of the error box that is open (nothing when none is).
+    virtual void errorDetails(const QString& details) = 0;
     // Information icon, caption "Information", "&Yes" / "&No"; true only for Yes.
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
     // Input box; nothing when cancelled.

@@ -5,6 +5,8 @@
 #include <type_traits>
 #include <utility>
 
+class QWidget;
+
 // Qt must never unwind an exception: every entry from Qt into our code goes
 // through guarded(), which hands an escaping error to the default error handler.
 
@@ -15,6 +17,8 @@ QString errorText(const QString& text);
 // The default error handler: a modal error box; the program then goes on.
 void reportError(const std::exception& error);
 void reportUnknownError();
+// The same box for a text already made by errorText().
+void showErrorBox(QWidget* parent, const QString& text);
 
 template <typename F> auto guarded(F&& f) {
     return [f = std::forward<F>(f)](auto&&... args) mutable {

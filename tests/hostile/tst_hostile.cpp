@@ -396,6 +396,43 @@ private slots:
         QTRY_COMPARE(lastRoster(*amy), host->room.rosterNicknames());
     }
 
+    void resetStormFoldsIntoOneErrorBox() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = joinRaw(*host, port, "joe");
+        // The first error box stays open, as when nobody is at the screen, while 300
+        // more participants vanish with a reset; the open box handles their events.
+        bool stormed = false;
+        dialogs->onShow = [&] {
+            if (std::exchange(stormed, true))
+                return;
+            for (int round = 0; round < 4; ++round) {
+                Peers vanishing;
+                connectInWaves(vanishing, port, 75);
+                if (!spinUntil([&] { return host->room.occupancy == 76; }))
+                    return;
+                for (auto& p : vanishing)
+                    p->reset();
+                if (!spinUntil([&] { return host->room.occupancy == 1; }, 20000))
+                    return;
+            }
+            spinUntil([&] { return dialogs->errorDetailsGiven >= 300; });
+        };
+        connectRaw(port)->reset();
+        QVERIFY(spinUntil([&] { return !dialogs->texts(QStringLiteral("error")).isEmpty(); }));
+        QCOMPARE(host->room.occupancy, 1);
+        qInfo("301 resets: %lld error boxes, at most %d open at once, %d errors folded",
+              dialogs->texts(QStringLiteral("error")).size(), dialogs->mostOpenErrors,
+              dialogs->errorDetailsGiven);
+        QCOMPARE(dialogs->mostOpenErrors, 1);
+        QVERIFY(dialogs->errorDetailsGiven >= 300);
+        // Closing the box shows nothing again; at most the last departure's failed send
+        // is reported after it.
+        QVERIFY(dialogs->texts(QStringLiteral("error")).size() <= 2);
+        QVERIFY(talk(*host, *joe, "joe", "still here"));
+        VERIFY_ROOM(*host);
+    }
+
 private:
     // Small buffers at both ends of one seat, so that they fill after a few lines.
     static void shrinkBuffers(TForm1& host, RawPeer& peer, const QByteArray& nickname) {

@@ -1,5 +1,7 @@
 #include "ScriptedDialogs.h"
 
+#include <algorithm>
+
 ScriptedDialogs::ScriptedDialogs() {
     Dialogs::install(this);
 }
@@ -45,7 +47,16 @@ void ScriptedDialogs::message(QWidget* parent, const QString& text) {
 }
 
 void ScriptedDialogs::error(QWidget* parent, const QString& text) {
+    mostOpenErrors = std::max(mostOpenErrors, ++openErrors);
     record(parent, QStringLiteral("error"), text);
+    --openErrors;
+}
+
+void ScriptedDialogs::errorDetails(const QString& details) {
+    if (openErrors == 0)
+        return;
+    ++errorDetailsGiven;
+    errorDetailsShown = details;
 }
 
 bool ScriptedDialogs::confirm(QWidget* parent, const QString& text) {

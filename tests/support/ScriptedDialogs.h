@@ -31,6 +31,12 @@ public:
     QList<std::optional<QString>> saveAnswers;
     QList<QColor> colourPresets;
     std::function<void()> onShow;
+    // Error boxes open right now and the most ever open at once (nested, as with
+    // real modal boxes); how often an open error box was given details, and the last.
+    int openErrors = 0;
+    int mostOpenErrors = 0;
+    int errorDetailsGiven = 0;
+    QString errorDetailsShown;
 
     QStringList texts(const QString& kind) const;
     // What one window asked, of one kind.
@@ -40,6 +46,7 @@ public:
 
     void message(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
+    void errorDetails(const QString& details) override;
     bool confirm(QWidget* parent, const QString& text) override;
     std::optional<QString> input(QWidget* parent, const QString& caption, const QString& prompt,
                                  const QString& initial) override;
