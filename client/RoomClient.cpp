@@ -108,7 +108,7 @@ void RoomClient::clientRead(TCustomWinSocket* socket) {
 }
 
 void RoomClient::handleRead(const QByteArray& read) {
-    for (const QByteArray& message : wire::split(read, wire::kClientCodes))
+    for (const QByteArray& message : wire::split(read, wire::kClientCodes, wire::kClientWholeCodes))
         handleMessage(message);
 }
 

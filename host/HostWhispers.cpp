@@ -8,9 +8,10 @@
 void RoomHost::whisperBranch(TCustomWinSocket* socket, const QByteArray& seatField,
                              const QByteArray& text) {
     const int from = room_.findSeat(socket);
-    // Only a participant who has joined may whisper, and only under its own name.
+    // Only a participant who has joined may whisper, and only under its own name. A CR
+    // never comes from typing; it would let the receiver cut the text into other messages.
     if (from < 0 || room_.seats[from].nickname.isEmpty() || text.size() > wire::kMaxLineBytes ||
-        !wire::isWhisperLineFrom(text, room_.seats[from].nickname))
+        !wire::isWhisperLineFrom(text, room_.seats[from].nickname) || text.contains(wire::CR))
         return;
     if (seatField == wire::kHostSeat) {
         whisperForHost(from, text);

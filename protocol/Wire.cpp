@@ -138,10 +138,15 @@ bool isWhisperLineFrom(const QByteArray& line, const QByteArray& sender) {
     return line.startsWith(sender) && QByteArrayView(line).sliced(sender.size()).startsWith(kSays);
 }
 
-QList<QByteArray> split(const QByteArray& read, QByteArrayView codeLetters) {
+QList<QByteArray> split(const QByteArray& read, QByteArrayView codeLetters,
+                        QByteArrayView wholeCodes) {
     QList<QByteArray> messages;
     qsizetype start = 0;
-    for (qsizetype i = 0; i + 2 < read.size(); ++i) {
+    const auto runsToEnd = [&] {
+        return start + 1 < read.size() && read[start] == '&' &&
+               wholeCodes.contains(read[start + 1]);
+    };
+    for (qsizetype i = 0; i + 2 < read.size() && !runsToEnd(); ++i) {
         if (read[i] == CR && read[i + 1] == '&' && codeLetters.contains(read[i + 2])) {
             messages.append(read.mid(start, i + 1 - start));
             start = i + 1;

@@ -21,6 +21,8 @@ inline constexpr QByteArrayView kNickname = "&P";
 // The code letters each side understands, in the order it tests them.
 inline constexpr QByteArrayView kHostCodes = "QWPUS";
 inline constexpr QByteArrayView kClientCodes = "PQWGUSY";
+// What a client never cuts: a whisper carries a participant's text unchanged.
+inline constexpr QByteArrayView kClientWholeCodes = "Q";
 
 // The seat field of the host in whispers.
 inline constexpr QByteArrayView kHostSeat = "ser";
@@ -98,6 +100,9 @@ bool isWhisperLineFrom(const QByteArray& line, const QByteArray& sender);
 
 // Cuts one read into messages at each CR directly followed by "&" and one of the
 // given code letters; the CR stays with the message it ends. Nothing else splits.
-QList<QByteArray> split(const QByteArray& read, QByteArrayView codeLetters);
+// A message whose code letter is in wholeCodes runs to the end of the read: its
+// text is a participant's, and must not turn into messages of anyone else.
+QList<QByteArray> split(const QByteArray& read, QByteArrayView codeLetters,
+                        QByteArrayView wholeCodes = {});
 
 } // namespace wire

@@ -5,15 +5,19 @@
 #include "net/Sockets.h"
 #include "protocol/Wire.h"
 #include "ui/ErrorBoundary.h"
+#include "ui/TForm2.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <arpa/inet.h>
 #include <csignal>
 #include <functional>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 using namespace wire;
 
@@ -133,6 +137,50 @@ QList<QByteArray> lastRoster(RawPeer& peer) {
     text.truncate(text.lastIndexOf(LF) + 1); // anything after the roster's last LF is not in it
     return rosterLines(text);
 }
+
+// A host that is not ours: it listens on 127.0.0.1 and sends whatever it is told,
+// as an older copy relays a whisper's text unchanged.
+class RawHost {
+public:
+    RawHost() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 1);
+        socklen_t length = sizeof address;
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~RawHost() {
+        if (peer_ >= 0)
+            ::close(peer_);
+        ::close(listener_);
+    }
+    quint16 port() const { return port_; }
+    bool accept() {
+        return spinUntil([&] {
+            peer_ = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            return peer_ >= 0;
+        });
+    }
+    void send(const QByteArray& bytes) {
+        QCOMPARE(::send(peer_, bytes.constData(), bytes.size(), MSG_NOSIGNAL), bytes.size());
+    }
+    QByteArray received() {
+        char buffer[4096];
+        for (ssize_t n; (n = ::recv(peer_, buffer, sizeof buffer, 0)) > 0;)
+            got_.append(buffer, n);
+        return got_;
+    }
+
+private:
+    int listener_ = -1;
+    int peer_ = -1;
+    quint16 port_ = 0;
+    QByteArray got_;
+};
 
 } // namespace
 
@@ -431,6 +479,49 @@ private slots:
         QVERIFY(dialogs->texts(QStringLiteral("error")).size() <= 2);
         QVERIFY(talk(*host, *joe, "joe", "still here"));
         VERIFY_ROOM(*host);
+    }
+
+    void whisperTextCannotSpeakForOthers() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto amy = joinClient(*host, port, QStringLiteral("amy"));
+        auto evil = joinRaw(*host, port, "evil");
+        QTRY_COMPARE(userList(*amy), (QList<QByteArray>{"amy", "evil", "host"}));
+        const QByteArray forged =
+            "evil" + kSays + "hi\r" + notice("fake notice") + "\r" + roster("amy\nboss\n") + "\r" +
+            line(talkLine("host", "amy", "x")) + whisper("ser", whisperLine("host", "y")) + "\r";
+        evil->send(whisper("000", forged));
+        QVERIFY(talk(*host, *evil, "evil", "after"));
+        QTRY_VERIFY(logLines(*amy).contains(talkLine("evil", "host", "after")));
+        QVERIFY(dialogs->texts(QStringLiteral("message")).isEmpty());
+        QCOMPARE(userList(*amy), (QList<QByteArray>{"amy", "evil", "host"}));
+        QCOMPARE(logLines(*amy).count(talkLine("host", "amy", "x")), 0);
+        QCOMPARE(amy->room.findWhisper("ser"), -1);
+
+        // Behind a host that relays whisper text unchanged, the whole read stays one whisper.
+        RawHost older;
+        auto bob = std::make_unique<TForm1>();
+        bob->show();
+        connectClient(*bob, older.port(), QStringLiteral("bob"));
+        QVERIFY(older.accept());
+        older.send(joinRequest());
+        QTRY_COMPARE(older.received(), joinReply("bob"));
+        older.send(line(welcome("old")));
+        QTRY_COMPARE(logLines(*bob).size(), 1);
+        older.send(whisper("003", forged));
+        QTRY_VERIFY(bob->room.findWhisper("003") >= 0);
+        auto* window = static_cast<TForm2*>(bob->room.whispers[bob->room.findWhisper("003")]);
+        QTRY_COMPARE(window->lines(), QList<QByteArray>{forged});
+        QTRY_COMPARE(older.received(), joinReply("bob") + nicknameRequest("003"));
+        QVERIFY(dialogs->texts(QStringLiteral("message")).isEmpty());
+        QVERIFY(userList(*bob).isEmpty());
+        QCOMPARE(logLines(*bob).size(), 1);
+        QCOMPARE(bob->room.findWhisper("ser"), -1);
+
+        // A leave notice and the roster behind it still come apart.
+        older.send(line(leaveNotice("zed")) + roster("bob\nhost\n"));
+        QTRY_COMPARE(userList(*bob), (QList<QByteArray>{"bob", "host"}));
+        QCOMPARE(logLines(*bob).constLast(), leaveNotice("zed"));
     }
 
 private:
