@@ -98,6 +98,7 @@ void RoomHost::serAccept(TCustomWinSocket* socket) {
     view_.setStatus(QStringLiteral("有人在连接本服务器!"));
     errors_.send(socket, wire::joinRequest());
     ++room_.occupancy;
+    startJoinDeadline(socket);
 }
 
 void RoomHost::serClientError(TCustomWinSocket* socket, TErrorEvent event, int&) {

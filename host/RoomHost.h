@@ -57,6 +57,9 @@ public:
 
     SendErrors& sender() { return errors_; }
 
+    // A connection that has not answered the join request by then is let go.
+    static constexpr int kJoinDeadlineMs = 10000;
+
 private:
     void handleMessage(TCustomWinSocket* socket, const QByteArray& message);
     void joinReply(TCustomWinSocket* socket, const QByteArray& nickname);
@@ -68,6 +71,8 @@ private:
     void nicknameBranch(TCustomWinSocket* socket, const QByteArray& seatField);
     void whisperForHost(int seat, const QByteArray& text);
     void forgetHostWindowsOfClientSessions();
+    void startJoinDeadline(TCustomWinSocket* socket);
+    void letGoIfNotJoined(TCustomWinSocket* socket);
     void sendToSeats(const QByteArray& message);
     bool refuseBanned(TCustomWinSocket* socket);
 

@@ -524,6 +524,40 @@ private slots:
         QCOMPARE(logLines(*bob).constLast(), leaveNotice("zed"));
     }
 
+    void silentConnectionsCannotLockTheRoom() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = joinRaw(*host, port, "joe");
+        Peers silent;
+        connectInWaves(silent, port, 99);
+        QTRY_COMPARE(host->room.occupancy, 100);
+
+        QElapsedTimer clock;
+        clock.start();
+        std::unique_ptr<RawPeer> newcomer;
+        while (clock.elapsed() < 30000) {
+            newcomer = std::make_unique<RawPeer>(port);
+            QVERIFY(
+                spinUntil([&] { return !newcomer->poll().isEmpty() || newcomer->closedByPeer(); }));
+            if (newcomer->poll() == joinRequest())
+                break;
+            QTest::qWait(500); // the room is full: try again, as a person would
+        }
+        QCOMPARE(newcomer->poll(), joinRequest());
+        newcomer->send(joinReply("newbie"));
+        QTRY_VERIFY(newcomer->poll().contains(line(welcome("room"))));
+        qInfo("a newcomer got in %lld ms after 99 silent connections took the room",
+              clock.elapsed());
+        QVERIFY(clock.elapsed() < 30000);
+        for (auto& p : silent)
+            QTRY_VERIFY(p->closedByPeer());
+        // Joined participants stay however quiet they are; the silent ones left without a word.
+        QVERIFY(host->room.findSeatByNickname("joe") >= 0);
+        QVERIFY(!joe->poll().contains(line(leaveNotice(""))));
+        QTRY_COMPARE(lastRoster(*joe), (QList<QByteArray>{"joe", "newbie", "host"}));
+        VERIFY_ROOM(*host);
+    }
+
 private:
     // Small buffers at both ends of one seat, so that they fill after a few lines.
     static void shrinkBuffers(TForm1& host, RawPeer& peer, const QByteArray& nickname) {
