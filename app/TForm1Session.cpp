@@ -14,6 +14,7 @@
 #include "ui/FlatButton.h"
 #include "ui/InputHistory.h"
 #include "ui/TForm2.h"
+#include "ui/TypedLine.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -77,10 +78,15 @@ void TForm1::SpeedButton3Click() {
     }
     // The addressee is the entry last chosen, even when a roster rebuild has
     // since cleared the list's selection.
-    const QByteArray text = gb::fromTyped(typed);
+    const QByteArray text = gb::fromTyped(typing::oneLine(typed));
     const QByteArray line = room.addressee == room.ownNickname
                                 ? wire::selfTalkLine(room.ownNickname, text)
                                 : wire::talkLine(room.ownNickname, room.addressee, text);
+    // A host drops a line this long: say so and keep the text rather than lose it.
+    if (line.size() > wire::kMaxLineBytes) {
+        showNotice(typing::tooLongNotice());
+        return;
+    }
     chat->Edit5->clear();
     chat->Edit5History->record(typed);
     if (room.mode == RoomState::ClientMode)

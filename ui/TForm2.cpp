@@ -7,6 +7,7 @@
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
 #include "ui/InputHistory.h"
+#include "ui/TypedLine.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -90,8 +91,14 @@ void TForm2::Edit1Enter() {
     const QString typed = Edit1->text();
     if (typed.isEmpty())
         return;
+    const QByteArray line =
+        wire::whisperLine(room_.ownNickname, gb::fromTyped(typing::oneLine(typed)));
+    // A host drops a whisper this long: say so and keep the text rather than lose it.
+    if (line.size() > wire::kMaxLineBytes) {
+        Dialogs::instance().message(this, typing::tooLongNotice());
+        return;
+    }
     Edit1->setEnabled(false);
-    const QByteArray line = wire::whisperLine(room_.ownNickname, gb::fromTyped(typed));
     try {
         if (OnSend)
             OnSend(*this, line);

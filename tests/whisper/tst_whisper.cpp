@@ -3,6 +3,7 @@
 #include "ui/ErrorBoundary.h"
 #include "ui/TForm2.h"
 
+#include <QClipboard>
 #include <QMenu>
 #include <QtTest>
 #include <sys/socket.h>
@@ -417,6 +418,41 @@ private slots:
         joe->send(whisper("ser", whisperLine("joe", "third")));
         QTRY_VERIFY(before->isVisible());
         QCOMPARE(before->Edit1->palette().color(QPalette::Base), oldInput);
+    }
+
+    void typedTextIsNeverLostSilently() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        choose(*host, "joe");
+        const QByteArray pasted = "one\ntwo\r\nthree";
+        const QByteArray asOneLine = "one two three";
+
+        // A paragraph pasted into the chat input and into a whisper window's input.
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(pasted));
+        host->chat->Edit5->paste();
+        host->chat->SpeedButton3->click();
+        QTRY_COMPARE(joe->poll(), line(talkLine("host", "joe", asOneLine)));
+        host->chat->Q1->trigger();
+        TForm2* window = windowFor(*host, "000");
+        window->Edit1->paste();
+        QTest::keyClick(window->Edit1, Qt::Key_Return);
+        QTRY_COMPARE(joe->poll(), line(talkLine("host", "joe", asOneLine)) +
+                                      whisper("ser", whisperLine("host", asOneLine)));
+
+        // Longer than a host relays: the program says so and keeps the text.
+        const QString tooLong(wire::kMaxLineBytes, QLatin1Char('x'));
+        host->chat->Edit5->setText(tooLong);
+        host->chat->SpeedButton3->click();
+        window->Edit1->setText(tooLong);
+        QTest::keyClick(window->Edit1, Qt::Key_Return);
+        const QString said = QStringLiteral("发言太长了,请分几次发送!");
+        QCOMPARE(dialogs->texts("message"), (QStringList{said, said}));
+        QCOMPARE(host->chat->Edit5->text(), tooLong);
+        QCOMPARE(window->Edit1->text(), tooLong);
+        QVERIFY(window->Edit1->isEnabled());
+        QCOMPARE(window->lines().size(), 1);
+        QCOMPARE(logLines(*host).size(), 1);
     }
 
 private:
