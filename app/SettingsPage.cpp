@@ -52,6 +52,7 @@ SettingsPage::SettingsPage(QWidget* parent) : QWidget(parent) {
     pic12->move(176, 160);
     overgame = make<FlatButton>(this, "overgame", QStringLiteral("结束连接(&O)"));
     overgame->setGeometry(216, 163, 100, 26);
+    overgame->setEnabled(false); // usable only while a session has Group1 hidden
 
     Group1 = make<QGroupBox>(this, "Group1", QStringLiteral("连接设置"));
     Group1->setGeometry(4, 2, 557, 352);

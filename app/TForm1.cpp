@@ -33,6 +33,7 @@ QLabel* infoLabel(QWidget* parent, const char* name, const QRect& geometry) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(geometry);
+    label->setTextFormat(Qt::PlainText); // nicknames and room names, shown as typed
     return label;
 }
 
@@ -98,6 +99,7 @@ void TForm1::buildWindow() {
     ts->setObjectName(QStringLiteral("ts"));
     ts->setSizeGripEnabled(false);
     tsText = new QLabel(ts);
+    tsText->setTextFormat(Qt::PlainText);
     tsText->setObjectName(QStringLiteral("tsPanel"));
     ts->addWidget(tsText, 1);
     setStatusBar(ts);

@@ -165,6 +165,7 @@ void TForm1::focusField(Field field) {
 
 void TForm1::enterSession(bool asHost, const QByteArray& nickname, const QByteArray& roomName) {
     settings->Group1->hide();
+    settings->overgame->setEnabled(true);
     settings->overgame->setText(asHost ? QStringLiteral("结束服务(&O)")
                                        : QStringLiteral("结束连接(&O)"));
     chat->Panel4->setEnabled(true);
@@ -181,6 +182,7 @@ void TForm1::enterSession(bool asHost, const QByteArray& nickname, const QByteAr
 void TForm1::leaveSession(bool toSettingsPage) {
     chat->Panel4->setEnabled(false);
     settings->Group1->show();
+    settings->overgame->setEnabled(false); // covered again: neither Tab nor Alt+O may reach it
     chat->list1->clear();
     if (toSettingsPage)
         page->setCurrentIndex(0);

@@ -45,6 +45,7 @@ ChatPage::ChatPage(QWidget* parent) : QWidget(parent) {
     Label8->move(8, 12);
     heshe = make<QLabel>(GroupBox3, "heshe", QString());
     heshe->setGeometry(97, 12, 340, 14);
+    heshe->setTextFormat(Qt::PlainText); // a nickname, shown as typed
     blue(heshe);
     Label13 = make<QLabel>(GroupBox3, "Label13", QStringLiteral("在线人数:"));
     Label13->move(448, 16);
@@ -66,7 +67,7 @@ ChatPage::ChatPage(QWidget* parent) : QWidget(parent) {
     Label7->setBuddy(Edit5);
     Edit5History = new InputHistory(Edit5);
     SpeedButton3 = make<FlatButton>(GroupBox3, "SpeedButton3", QStringLiteral("发送(&F)"));
-    SpeedButton3->setGeometry(392, 326, 49, 20);
+    SpeedButton3->setGeometry(392, 328, 49, 17);
     fjk = make<QPushButton>(GroupBox3, "fjk", QString());
     fjk->setVisible(false);
 

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QThread>
+#include <QWindow>
 
 namespace {
 
@@ -48,7 +49,7 @@ TForm2::TForm2(RoomState& room, QWidget* owner)
     Memo1->setGeometry(8, 8, 177, 121);
     Label1 = new QLabel(QStringLiteral("发言:"), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(8, 138);
+    Label1->move(8, 136);
     Edit1 = new QLineEdit(Panel1);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(40, 136, 145, 20);
@@ -119,6 +120,10 @@ void TForm2::Edit1Enter() {
 
 void TForm2::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // The platform gives an untitled window the application's name; a window still
+    // waiting for its peer's nickname shows an empty caption instead.
+    if (windowTitle().isEmpty() && windowHandle() != nullptr)
+        windowHandle()->setTitle(QStringLiteral("\u200b"));
     activateWindow();
     Edit1->setFocus();
 }

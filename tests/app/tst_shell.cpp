@@ -1,11 +1,13 @@
 #include "ScriptedDialogs.h"
 #include "app/LocalAddress.h"
+#include "app/RealDialogs.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "ui/ErrorBoundary.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -40,6 +42,7 @@ private slots:
         QCOMPARE(ip1->text(), QStringLiteral("127.0.0.1"));
         QCOMPARE(form.findChild<QLineEdit*>("nc1")->maxLength(), 20);
         QCOMPARE(form.findChild<QLineEdit*>("ip2")->maxLength(), 20);
+        QCOMPARE(form.findChild<QWidget*>("SpeedButton3")->geometry(), QRect(392, 328, 49, 17));
         for (const char* name : {"port1", "port2"}) {
             auto* port = form.findChild<QSpinBox*>(name);
             QCOMPARE(port->minimum(), 1);
@@ -123,6 +126,44 @@ private slots:
         QCOMPARE(chooseLocalAddress("127.0.0.1", ""), QStringLiteral("127.0.0.1"));
         QCOMPARE(chooseLocalAddress("", ""), QStringLiteral("127.0.0.1"));
         QVERIFY(!localAddress().isEmpty());
+    }
+
+    void endButtonIsOutOfReachWhileCovered() {
+        ScriptedDialogs dialogs;
+        TForm1 form;
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QWidget* overgame = form.findChild<QWidget*>("overgame");
+        form.findChild<QWidget*>("nc1")->setFocus();
+        for (int i = 0; i < 40; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QVERIFY(QApplication::focusWidget() != overgame);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
+        QVERIFY(dialogs.asked.isEmpty());
+    }
+
+    void peerTextShowsAsTyped() {
+        RealDialogs real;
+        Dialogs::install(&real);
+        TForm1 form;
+        const QString typed = QStringLiteral("<b>amy</b><br>");
+        QVERIFY(Qt::mightBeRichText(typed));
+        Qt::TextFormat boxFormat = Qt::AutoText;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxFormat = box->findChild<QLabel*>("qt_msgbox_label")->textFormat();
+                box->accept();
+            }
+        });
+        closer.start(10);
+        real.message(&form, typed);
+        Dialogs::install(nullptr);
+        QCOMPARE(boxFormat, Qt::PlainText);
+        for (const char* name : {"heshe", "xiaonc", "xiaoname", "ipname", "tsPanel"})
+            QVERIFY2(form.findChild<QLabel*>(name)->textFormat() == Qt::PlainText, name);
     }
 
 private:

@@ -5,6 +5,7 @@
 
 #include <QClipboard>
 #include <QMenu>
+#include <QWindow>
 #include <QtTest>
 #include <sys/socket.h>
 #include <thread>
@@ -55,6 +56,13 @@ private slots:
         QCOMPARE(window.font().pixelSize(), 12);
         QCOMPARE(window.Memo1->editTriggers(), QAbstractItemView::NoEditTriggers);
         QVERIFY(!window.hesheid->isVisible());
+        QVERIFY(window.windowTitle().isEmpty());
+        QCOMPARE(window.Label1->pos(), QPoint(8, 136));
+        // Untitled, the platform would show the application's name in the caption.
+        window.show();
+        const QString caption = window.windowHandle()->title();
+        QVERIFY(!caption.isEmpty());
+        QVERIFY(caption.trimmed().remove(QChar(0x200b)).isEmpty());
         QVERIFY(window.windowTitle().isEmpty());
     }
 
