@@ -558,6 +558,35 @@ private slots:
         VERIFY_ROOM(*host);
     }
 
+    void floodDoesNotStarveTheOthers() {
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        auto joe = joinRaw(*host, port, "joe");
+        auto amy = joinRaw(*host, port, "amy");
+        auto bob = joinRaw(*host, port, "bob");
+        QByteArray burst;
+        for (int i = 0; i < 50; ++i)
+            burst += line(talkLine("joe", "host", QByteArray(200, 'f')));
+        qint64 worst = 0;
+        for (int i = 0; i < 20; ++i) {
+            joe->send(burst);
+            const QByteArray said = line(talkLine("amy", "host", "n" + QByteArray::number(i)));
+            QElapsedTimer clock;
+            clock.start();
+            amy->send(said);
+            QVERIFY(spinUntil([&] { return bob->poll().contains(said); }));
+            worst = std::max(worst, clock.elapsed());
+        }
+        qInfo("amy's lines reached bob at most %lld ms after she sent them", worst);
+        for (int i = 0; i < 20; ++i) {
+            const QByteArray said = line(talkLine("amy", "host", "n" + QByteArray::number(i)));
+            QCOMPARE(occurrences(bob->poll(), said), 1);
+        }
+        QTRY_COMPARE(occurrences(bob->poll(), line(talkLine("joe", "host", QByteArray(200, 'f')))),
+                     qsizetype(20 * 50));
+        VERIFY_ROOM(*host);
+    }
+
 private:
     // Small buffers at both ends of one seat, so that they fill after a few lines.
     static void shrinkBuffers(TForm1& host, RawPeer& peer, const QByteArray& nickname) {
