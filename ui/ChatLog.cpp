@@ -38,6 +38,11 @@ ChatLog::ChatLog(QWidget* parent)
     marker_->setFocusPolicy(Qt::NoFocus);
     marker_->hide();
     connect(marker_, &QToolButton::clicked, this, &ChatLog::scrollToLatest);
+    frameTimer_.setSingleShot(true);
+    connect(&frameTimer_, &QTimer::timeout, this, [this] {
+        if (relayoutPending_)
+            relayout();
+    });
 
     auto* find = new QShortcut(QKeySequence::Find, this);
     find->setContext(Qt::WindowShortcut);
@@ -186,18 +191,13 @@ void ChatLog::relayout() {
 }
 
 void ChatLog::scheduleRelayout() {
-    viewport()->update();
     if (relayoutPending_)
         return;
     relayoutPending_ = true;
-    // Once per turn of the loop, however many lines a read brought.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (relayoutPending_)
-                relayout();
-        },
-        Qt::QueuedConnection);
+    // At most once a frame, however many lines the reads of a busy room bring; a
+    // line after a quiet spell goes on screen on the next turn of the loop.
+    const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : kFrameMs;
+    frameTimer_.start(int(std::max<qint64>(0, kFrameMs - since)));
 }
 
 void ChatLog::forgetHeights() {
@@ -376,6 +376,7 @@ QModelIndexList ChatLog::selectedIndexes() const {
 void ChatLog::paintEvent(QPaintEvent* event) {
     if (relayoutPending_)
         relayout();
+    sincePaint_.start();
     QPainter painter(viewport());
     QStyleOptionViewItem option;
     initViewItemOption(&option);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QListView>
+#include <QTimer>
 
 class ChatLogDelegate;
 class ChatLogModel;
@@ -21,6 +23,8 @@ class ChatLog : public QListView {
 
 public:
     explicit ChatLog(QWidget* parent = nullptr);
+
+    static constexpr int kFrameMs = 16;
 
     void appendLine(const QByteArray& line);
     qsizetype lineCount() const;
@@ -96,6 +100,8 @@ private:
     mutable QList<Shown> shown_;
     mutable bool shownValid_ = false;
     bool relayoutPending_ = false;
+    QTimer frameTimer_;
+    QElapsedTimer sincePaint_;
     bool adjusting_ = false;
     bool following_ = true;
     int unseen_ = 0;

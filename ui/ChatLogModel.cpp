@@ -43,14 +43,19 @@ void ChatLogModel::append(const QByteArray& line) {
 void ChatLogModel::clear() {
     beginResetModel();
     store_.clear();
+    shown_.clear();
     endResetModel();
 }
 
 QString ChatLogModel::text(int row) const {
-    QString shown = gb::toDisplay(store_.line(row).toByteArray());
+    if (const QString* cached = shown_.object(row))
+        return *cached;
+    auto* shown = new QString(gb::toDisplay(store_.line(row).toByteArray()));
     // A CR would show as a box; the bytes keep it.
-    shown.remove(QLatin1Char('\r'));
-    return shown;
+    shown->remove(QLatin1Char('\r'));
+    const QString copy = *shown;
+    shown_.insert(row, shown);
+    return copy;
 }
 
 wire::LineKind ChatLogModel::kind(int row) const {

@@ -4,6 +4,7 @@
 #include "ui/LineStore.h"
 
 #include <QAbstractListModel>
+#include <QCache>
 
 // The chat log's lines as a list model: rows are decoded only when a view or an
 // accessibility tool asks for them, so the cost of a row is its bytes.
@@ -34,4 +35,6 @@ public:
 private:
     LineStore store_;
     QByteArray ownNickname_;
+    // Rows on screen are asked for again at every paint; their lines never change.
+    mutable QCache<int, QString> shown_{512};
 };
