@@ -13,11 +13,13 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 constexpr int LookupBufferSize = 1024;
 constexpr int MaxBacklog = 5;
+constexpr qsizetype KeptReadBuffer = 64 * 1024;
 
 class StateGuard {
 public:
@@ -86,10 +88,17 @@ int TCustomWinSocket::SendString(const QByteArray& Text) {
 
 QByteArray TCustomWinSocket::ReceiveString() {
     const int pending = ReceiveBytes(nullptr, -1);
-    QByteArray text(pending > 0 ? pending : 0, Qt::Uninitialized);
-    const int got = ReceiveBytes(text.data(), static_cast<int>(text.size()));
-    text.resize(got > 0 ? got : 0);
-    return text;
+    // The buffer is reused when the caller let go of the last result; one it still holds stays
+    // its own (implicit sharing), and the next read takes fresh memory.
+    if (!readBuffer_.isDetached())
+        readBuffer_ = QByteArray();
+    readBuffer_.truncate(0);
+    readBuffer_.resize(pending > 0 ? pending : 0);
+    const int got = ReceiveBytes(readBuffer_.data(), static_cast<int>(readBuffer_.size()));
+    readBuffer_.resize(got > 0 ? got : 0);
+    if (readBuffer_.capacity() > KeptReadBuffer)
+        return std::exchange(readBuffer_, QByteArray()); // a flood's buffer is not kept
+    return readBuffer_;
 }
 
 void TCustomWinSocket::CloseConnection() {

@@ -114,4 +114,5 @@ private:
     quint32 closing_ = 0; // generation whose disconnect events are running
     // Taken around closing the descriptor, so that another thread never shuts down a reused one.
     std::mutex descriptorGuard_;
+    QByteArray readBuffer_;
 };
