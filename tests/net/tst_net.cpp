@@ -1051,6 +1051,12 @@ protected:
     }
 };
 
+// The lists change on the server's threads; read them under their lock.
+qsizetype listed(TServerWinSocket* listener, bool threads) {
+    QMutexLocker lock(&listener->ListGuard());
+    return threads ? listener->ThreadList().size() : listener->ConnectionList().size();
+}
+
 QByteArray exchange(int fd, const QByteArray& message) {
     RawPeer::sendAll(fd, message);
     return RawPeer::readAll(fd, static_cast<int>(message.size()) + 4);
@@ -1098,8 +1104,8 @@ void tst_net::threadBlockingServerLifeCycle() {
         ++marks[reply.left(4)];
     }
     QCOMPARE(marks, (QMap<QByteArray, int>{{"def:", count / 2}, {"own:", count / 2}}));
-    QCOMPARE(ser.Listener()->ConnectionList().size(), count);
-    QCOMPARE(ser.Listener()->ThreadList().size(), count);
+    QCOMPARE(listed(ser.Listener(), false), count);
+    QCOMPARE(listed(ser.Listener(), true), count);
     QCOMPARE(connects.load(), count);
     QCOMPARE(accepts.load(), count);
     QCOMPARE(onGuiThread.load(), 0);
@@ -1110,8 +1116,8 @@ void tst_net::threadBlockingServerLifeCycle() {
         peers[i].reset();
     QTRY_COMPARE(disconnects.load(), count / 2);
     QTRY_COMPARE(ends.load(), count / 2);
-    QTRY_COMPARE(ser.Listener()->ThreadList().size(), count / 2 + 4);
-    QTRY_COMPARE(ser.Listener()->ConnectionList().size(), count / 2);
+    QTRY_COMPARE(listed(ser.Listener(), true), count / 2 + 4);
+    QTRY_COMPARE(listed(ser.Listener(), false), count / 2);
 
     // New peers are served by cached workers.
     for (int i = 0; i < 2; ++i) {
