@@ -3,9 +3,10 @@
 #include <QByteArray>
 #include <QList>
 
-// Every line of a log as the bytes that arrived, in one contiguous buffer with an
-// end offset, an arrival time and a drawing tag per line: 13 bytes of overhead a
-// line, so a day-long busy room stays small.
+// Every line of a log as the bytes that arrived, packed into chunks with an end
+// offset, an arrival time and a drawing tag per line: 13 bytes of overhead a line,
+// so a day-long busy room stays small. Chunks of fixed size keep an append from
+// ever copying the whole log when it grows; a line never spans two chunks.
 class LineStore {
 public:
     qsizetype size() const { return ends_.size(); }
@@ -28,7 +29,12 @@ public:
     QByteArray savedBytes() const;
 
 private:
-    QByteArray bytes_;
+    static constexpr qsizetype kChunkBytes = 1 << 20;
+
+    qsizetype chunkOf(qint64 offset) const;
+
+    QList<QByteArray> chunks_;
+    QList<qint64> chunkStarts_; // offset of each chunk's first byte in the whole log
     QList<qint64> ends_;
     QList<quint32> times_; // seconds since the epoch; enough until 2106
     QList<quint8> tags_;

@@ -3,10 +3,13 @@
 
 #include "protocol/Gb.h"
 #include "ui/ChatLog.h"
+#include "ui/FindBar.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -60,6 +63,30 @@ private slots:
         log.appendLine(gbBytes(QStringLiteral("一")) + '\r');
         log.appendLine("two");
         QCOMPARE(log.savedBytes(), gbBytes(QStringLiteral("一")) + "\r\r\ntwo\r\n");
+    }
+
+    // Several megabytes of lines: every one kept, shown, saved and found, wherever
+    // the store's storage happens to be divided.
+    void aLongLogKeepsShowsSavesAndFindsEveryLine() {
+        ChatLog log;
+        log.resize(300, 200);
+        log.show();
+        QByteArray expected;
+        const QByteArray filler(200, 'x');
+        for (int i = 0; i < 12000; ++i) {
+            const QByteArray line = "line " + QByteArray::number(i) + ' ' + filler + '\r';
+            log.appendLine(line);
+            expected += line + "\r\n";
+        }
+        QCOMPARE(log.savedBytes(), expected);
+        const QStringList shown = shownLines(log);
+        QCOMPARE(shown.size(), 12000);
+        for (int i : {0, 5000, 9999, 11999})
+            QCOMPARE(shown[i], QStringLiteral("line %1 ").arg(i) + QString(filler));
+        log.openFind();
+        QTest::keyClicks(log.findBar()->findText, QStringLiteral("line 1111"));
+        // "line 1111 " and "line 11110".."line 11119"
+        QCOMPARE(log.findBar()->findCount->text(), QStringLiteral("11/11"));
     }
 
     void aBurstIsShownInOrder() {
