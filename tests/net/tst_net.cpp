@@ -60,6 +60,11 @@ void listenOnFreePort(TServerSocket& ser) {
     ser.Start();
 }
 
+void aimAt(TClientSocket& client, const TServerSocket& ser) {
+    client.setAddress("127.0.0.1");
+    client.setPort(ser.Port());
+}
+
 struct Peer {
     int fd = -1;
     explicit Peer(int fd) : fd(fd) {}
@@ -153,8 +158,7 @@ void tst_net::eventOrderOnConnectAndAccept() {
 
     QStringList clog;
     TClientSocket client;
-    client.setAddress("127.0.0.1");
-    client.setPort(ser.Port());
+    aimAt(client, ser);
     client.OnLookup = [&](QObject*, TCustomWinSocket*) { clog << "lookup"; };
     client.OnConnecting = [&](QObject*, TCustomWinSocket*) { clog << "connecting"; };
     client.OnConnect = [&](QObject* sender, TCustomWinSocket* s) {
@@ -431,8 +435,7 @@ void tst_net::closeConnectionInsideOwnRead() {
     TServerSocket ser;
     listenOnFreePort(ser);
     TClientSocket client;
-    client.setAddress("127.0.0.1");
-    client.setPort(ser.Port());
+    aimAt(client, ser);
     QStringList log;
     client.OnDisconnect = [&](QObject*, TCustomWinSocket*) { log << "disconnect"; };
     client.OnRead = [&](QObject*, TCustomWinSocket* s) {
@@ -624,8 +627,7 @@ void tst_net::stopWhileConnectPendingThenStartAgain() {
     listenOnFreePort(ser);
 
     TClientSocket client;
-    client.setAddress("127.0.0.1");
-    client.setPort(ser.Port());
+    aimAt(client, ser);
     QStringList log;
     client.OnLookup = [&](QObject*, TCustomWinSocket*) { log << "lookup"; };
     client.OnConnecting = [&](QObject*, TCustomWinSocket*) { log << "connecting"; };
@@ -785,8 +787,7 @@ void tst_net::startOnOpenObjectRefused() {
     QCOMPARE(errorOf([&] { ser.Listener()->BeginListen({}, {}, {}, 0, 5, false); }),
              QString("Can't listen on an open socket"));
     TClientSocket client;
-    client.setAddress("127.0.0.1");
-    client.setPort(ser.Port());
+    aimAt(client, ser);
     client.Start();
     QTRY_VERIFY(client.Active());
     QCOMPARE(errorOf([&] { client.Connection()->BeginConnect({}, "127.0.0.1", {}, 1, false); }),
@@ -804,8 +805,7 @@ void tst_net::blockingTypesStartAndStop() {
     // A blocking client connects inside Start and gets no read or write reports.
     TClientSocket client;
     client.setClientType(ctBlocking);
-    client.setAddress("127.0.0.1");
-    client.setPort(ser.Port());
+    aimAt(client, ser);
     QStringList log;
     client.OnConnecting = [&](QObject*, TCustomWinSocket*) { log << "connecting"; };
     client.OnConnect = [&](QObject*, TCustomWinSocket*) { log << "connect"; };
@@ -928,8 +928,7 @@ void tst_net::restartInsideDisconnectKeepsNewSocket() {
     ser.OnClientRead = [&](QObject*, TCustomWinSocket* s) { received += s->ReceiveString(); };
     listenOnFreePort(ser);
     TClientSocket client;
-    client.setAddress("127.0.0.1");
-    client.setPort(ser.Port());
+    aimAt(client, ser);
     int disconnects = 0;
     client.OnDisconnect = [&](QObject*, TCustomWinSocket*) {
         if (++disconnects == 1)
@@ -949,8 +948,7 @@ void tst_net::connectEagainIsNoConnection() {
     TServerSocket ser;
     listenOnFreePort(ser);
     TClientSocket client;
-    client.setAddress("127.0.0.1");
-    client.setPort(ser.Port());
+    aimAt(client, ser);
     QStringList log;
     client.OnConnect = [&](QObject*, TCustomWinSocket*) { log << "connect"; };
     client.OnDisconnect = [&](QObject*, TCustomWinSocket*) { log << "disconnect"; };
@@ -987,8 +985,7 @@ void tst_net::connectReportQueuedBeforeCloseConnection() {
     TServerSocket ser;
     listenOnFreePort(ser);
     TClientSocket client;
-    client.setAddress("127.0.0.1");
-    client.setPort(ser.Port());
+    aimAt(client, ser);
     QStringList log;
     client.OnConnect = [&](QObject*, TCustomWinSocket*) { log << "connect"; };
     client.OnDisconnect = [&](QObject*, TCustomWinSocket*) { log << "disconnect"; };
