@@ -83,8 +83,10 @@ void TSocketEndpoint::unwatch() {
 }
 
 void TSocketEndpoint::rearmRead() {
-    if (read_ && !connecting_ && !closeReported_ && (events_ & (nwRead | nwClose)))
+    if (read_ && !connecting_ && !closeReported_ && (events_ & (nwRead | nwClose))) {
+        readRearmed_ = true;
         read_->setEnabled(true);
+    }
 }
 
 void TSocketEndpoint::rearmWrite() {
@@ -93,8 +95,10 @@ void TSocketEndpoint::rearmWrite() {
 }
 
 void TSocketEndpoint::rearmAccept() {
-    if (read_ && (events_ & nwAccept))
+    if (read_ && (events_ & nwAccept)) {
+        readRearmed_ = true;
         read_->setEnabled(true);
+    }
 }
 
 void TSocketEndpoint::reportConnectNow(int error) {
@@ -116,32 +120,42 @@ bool TSocketEndpoint::detach() {
 }
 
 void TSocketEndpoint::onReadable() {
-    read_->setEnabled(false);
     if (events_ & nwAccept) {
-        post(nwAccept, 0);
+        reportReadable(nwAccept);
         return;
     }
     // Readable means data, an orderly close (0) or a reset (error); a peek tells them apart.
     char probe;
     const ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    const int error = n == -1 ? errno : 0; // before anything else can overwrite errno
     if (n > 0) {
         if (events_ & nwRead)
-            post(nwRead, 0);
+            reportReadable(nwRead);
+        else
+            read_->setEnabled(false);
         return;
     }
-    if (n == -1 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        read_->setEnabled(true);
+    if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR)
         return;
-    }
+    read_->setEnabled(false);
     closeReported_ = true;
     if (events_ & nwClose)
-        post(nwClose, n == 0 ? 0 : errno);
+        report(nwClose, error);
+}
+
+void TSocketEndpoint::reportReadable(int networkEvent) {
+    // A report answered at once by a read (or accept) leaves the notifier on: no re-arming
+    // round trip through the event dispatcher. Unanswered, it stays off until one comes.
+    readRearmed_ = false;
+    report(networkEvent, 0);
+    if (read_ && !readRearmed_)
+        read_->setEnabled(false);
 }
 
 void TSocketEndpoint::onWritable() {
     write_->setEnabled(false);
     if (!connecting_) {
-        post(nwWrite, 0);
+        report(nwWrite, 0);
         return;
     }
     connecting_ = false;
@@ -158,7 +172,27 @@ void TSocketEndpoint::onWritable() {
 }
 
 void TSocketEndpoint::post(int networkEvent, int error) {
+    ++queued_;
     QCoreApplication::postEvent(this, new NotificationEvent(fd_, generation_, networkEvent, error));
+}
+
+void TSocketEndpoint::report(int networkEvent, int error) {
+    // Straight to the connection, unless reports are queued ahead of this one: order first.
+    if (queued_ > 0) {
+        post(networkEvent, error);
+        return;
+    }
+    deliver(fd_, generation_, networkEvent, error);
+    // The owner went away while its event ran; this endpoint outlived it until now.
+    if (!owner_ && depth_ == 0)
+        deleteLater();
+}
+
+void TSocketEndpoint::deliver(int fd, quint32 generation, int networkEvent, int error) {
+    // A report from before the descriptor was closed or replaced names no current socket.
+    const int socket = generation == generation_ ? fd : -1;
+    if (owner_)
+        dispatch([&] { owner_->dispatchNotification(socket, networkEvent, error); });
 }
 
 template <class F> void TSocketEndpoint::dispatch(F&& call) {
@@ -177,10 +211,8 @@ bool TSocketEndpoint::event(QEvent* e) {
     const auto type = e->type();
     if (type == notificationType()) {
         const auto* n = static_cast<NotificationEvent*>(e);
-        // A report from before the descriptor was closed or replaced names no current socket.
-        const int socket = n->generation == generation_ ? n->fd : -1;
-        if (owner_)
-            dispatch([&] { owner_->dispatchNotification(socket, n->networkEvent, n->error); });
+        --queued_;
+        deliver(n->fd, n->generation, n->networkEvent, n->error);
     } else if (type == deferredFreeType()) {
         if (owner_)
             dispatch([&] { owner_->dispatchDeferredFree(); });

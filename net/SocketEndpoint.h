@@ -20,8 +20,10 @@ public:
     const QByteArray result; // address (4 bytes) or port (2 bytes), network byte order
 };
 
-// The notification endpoint of one connection object. Readiness of its descriptor becomes posted
-// socket notifications, re-armed by the same rules as the platform's asynchronous select.
+// The notification endpoint of one connection object. Readiness of its descriptor becomes socket
+// notifications, re-armed by the same rules as the platform's asynchronous select. Readiness goes
+// straight to the connection when nothing is queued ahead of it; connect outcomes, which may be
+// found inside Start, are always posted, and whatever follows them waits its turn.
 class TSocketEndpoint : public QObject {
 public:
     explicit TSocketEndpoint(TCustomWinSocket* owner);
@@ -49,7 +51,10 @@ protected:
 private:
     void onReadable();
     void onWritable();
+    void reportReadable(int networkEvent);
     void post(int networkEvent, int error);
+    void report(int networkEvent, int error);
+    void deliver(int fd, quint32 generation, int networkEvent, int error);
     template <class F> void dispatch(F&& call);
 
     TCustomWinSocket* owner_;
@@ -58,7 +63,9 @@ private:
     TWatchedEvents events_ = 0;
     bool connecting_ = false;
     bool closeReported_ = false;
+    bool readRearmed_ = false;
     int depth_ = 0;
+    int queued_ = 0; // notifications posted and not handled yet
     std::unique_ptr<QSocketNotifier> read_;
     std::unique_ptr<QSocketNotifier> write_;
 };

@@ -459,10 +459,14 @@ private slots:
                 connectInWaves(vanishing, port, 75);
                 if (!spinUntil([&] { return host->room.occupancy == 76; }))
                     return;
-                for (auto& p : vanishing)
+                // One at a time, so that each reset is what the host notices (as an error)
+                // rather than the failed roster send its predecessor's departure triggers.
+                for (auto& p : vanishing) {
+                    const int before = host->room.occupancy;
                     p->reset();
-                if (!spinUntil([&] { return host->room.occupancy == 1; }, 20000))
-                    return;
+                    if (!spinUntil([&] { return host->room.occupancy < before; }))
+                        return;
+                }
             }
             spinUntil([&] { return dialogs->errorDetailsGiven >= 300; });
         };
