@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyleOptionSlider>
 #include <QToolButton>
 #include <algorithm>
 
@@ -18,11 +19,61 @@ namespace {
 // Heights of rows seen lately; more than this and the cache starts afresh.
 constexpr int kHeightCacheRows = 4096;
 
+
 } // namespace
+
+// Repaints only when what it shows changes. In a long log every new line grows the range
+// while the handle stays where it is, at the bottom and at its shortest; repainting it (and
+// the group box behind it) for every line cost more than drawing the line.
+class ChatLogScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+    // Range and value in one step, so that the moment between them (a longer range, the
+    // handle not yet at its end) is never painted.
+    void setSpan(int maximum, int value) {
+        holding_ = true;
+        setRange(0, maximum);
+        setValue(value);
+        holding_ = false;
+        if (look() != painted_)
+            update();
+    }
+
+protected:
+    void sliderChange(SliderChange change) override {
+        if (change != SliderOrientationChange && (holding_ || look() == painted_))
+            return;
+        QScrollBar::sliderChange(change);
+    }
+    void paintEvent(QPaintEvent* event) override {
+        painted_ = look();
+        QScrollBar::paintEvent(event);
+    }
+
+private:
+    struct Look {
+        QRect handle;
+        bool atMinimum = false;
+        bool atMaximum = false;
+        bool operator==(const Look&) const = default;
+    };
+    Look look() const {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option,
+                                        QStyle::SC_ScrollBarSlider, this),
+                value() == minimum(), value() == maximum()};
+    }
+    bool holding_ = false;
+    Look painted_;
+};
 
 ChatLog::ChatLog(QWidget* parent)
     : QListView(parent), model_(new ChatLogModel(this)), delegate_(new ChatLogDelegate(this)),
-      marker_(new QToolButton(this)), findBar_(new FindBar(this)) {
+      bar_(new ChatLogScrollBar(Qt::Vertical, this)), marker_(new QToolButton(this)),
+      findBar_(new FindBar(this)) {
+    setVerticalScrollBar(bar_);
     setModel(model_);
     setItemDelegate(delegate_);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -112,6 +163,11 @@ void ChatLog::scrollToLatest() {
 // ---- layout: rows from the scroll bar's value down to the viewport's bottom
 
 int ChatLog::heightOf(int row) const {
+    // Heights depend on the width the rows wrap to (and the font, which forgets them).
+    if (heightsWidth_ != viewport()->width()) {
+        heights_.clear();
+        heightsWidth_ = viewport()->width();
+    }
     const auto cached = heights_.constFind(row);
     if (cached != heights_.constEnd())
         return *cached;
@@ -175,19 +231,47 @@ void ChatLog::relayout() {
     const int rows = model_->rowCount();
     const int maxTop = rows > 0 ? topForBottom(rows - 1) : 0;
     adjusting_ = true;
-    QScrollBar* bar = verticalScrollBar();
-    bar->setRange(0, maxTop);
-    bar->setSingleStep(1);
-    bar->setPageStep(std::max(1, viewport()->height() / lineStep() - 1));
-    if (following_)
-        bar->setValue(maxTop);
+    bar_->setSingleStep(1);
+    bar_->setPageStep(std::max(1, viewport()->height() / lineStep() - 1));
+    bar_->setSpan(maxTop, following_ ? maxTop : std::min(bar_->value(), maxTop));
     adjusting_ = false;
     shownValid_ = false;
-    following_ = bar->value() >= maxTop;
+    following_ = bar_->value() >= maxTop;
     if (following_)
         unseen_ = 0;
     updateMarker();
-    viewport()->update();
+    repaintAfterLayout();
+}
+
+void ChatLog::repaintAfterLayout() {
+    // Following a busy room, the rows on screen only move up: move their pixels and paint
+    // just the rows that came in, not every row on screen for every line.
+    const int top = verticalScrollBar()->value();
+    const int width = viewport()->width();
+    const int height = viewport()->height();
+    if (painted_.isEmpty() || paintedWidth_ != width || top < painted_.constFirst().row ||
+        viewport()->testAttribute(Qt::WA_WState_InPaintEvent)) {
+        viewport()->update();
+        return;
+    }
+    int shift = -1;    // how far the row now on top moves up
+    int complete = 0;  // bottom of the rows that were painted whole
+    for (const Shown& s : painted_) {
+        if (s.row == top)
+            shift = s.top;
+        if (s.top + s.height <= height)
+            complete = s.top + s.height;
+    }
+    if (shift < 0) {
+        viewport()->update();
+        return;
+    }
+    if (shift > 0)
+        viewport()->scroll(0, -shift);
+    const int fresh = complete - shift;
+    if (fresh < height)
+        viewport()->update(QRect(0, std::max(0, fresh), width, height - std::max(0, fresh)));
+    painted_.clear(); // until the next paint, only the whole-viewport fallback is safe
 }
 
 void ChatLog::scheduleRelayout() {
@@ -195,25 +279,25 @@ void ChatLog::scheduleRelayout() {
         return;
     relayoutPending_ = true;
     // At most once a frame, however many lines the reads of a busy room bring; a
-    // line after a quiet spell goes on screen on the next turn of the loop.
+    // line after a quiet spell goes on screen on the next turn of the loop, after
+    // whatever the read that brought it still has to do (the host's relay first).
     const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : kFrameMs;
     frameTimer_.start(int(std::max<qint64>(0, kFrameMs - since)));
 }
-
 void ChatLog::forgetHeights() {
     heights_.clear();
+    painted_.clear();
     shownValid_ = false;
 }
 
 void ChatLog::updateGeometries() {
-    forgetHeights();
     relayout();
     placeOverlays();
     QAbstractItemView::updateGeometries();
 }
 
 void ChatLog::doItemsLayout() {
-    forgetHeights();
+    shownValid_ = false;
     QAbstractItemView::doItemsLayout();
 }
 
@@ -225,9 +309,9 @@ void ChatLog::resizeEvent(QResizeEvent* event) {
 
 void ChatLog::scrollContentsBy(int, int) {
     shownValid_ = false;
-    viewport()->update();
     if (adjusting_)
-        return;
+        return; // the layout that moved the bar repaints what it changed
+    viewport()->update();
     following_ = verticalScrollBar()->value() >= verticalScrollBar()->maximum();
     if (following_ && unseen_ > 0) {
         unseen_ = 0;
@@ -243,8 +327,10 @@ void ChatLog::rowsInserted(const QModelIndex& parent, int start, int end) {
         selection.first().bottom() == start - 1)
         selectionModel()->select(QItemSelection(model_->index(start), model_->index(end)),
                                  QItemSelectionModel::Select);
-    if (!following_)
+    if (!following_) {
         unseen_ += end - start + 1;
+        updateMarker();
+    }
     if (!findBytes_.isEmpty()) {
         for (int row = start; row <= end; ++row) {
             if (matches(row))
@@ -381,6 +467,8 @@ void ChatLog::paintEvent(QPaintEvent* event) {
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     const QModelIndex current = currentIndex();
+    painted_ = shownRows();
+    paintedWidth_ = viewport()->width();
     for (const Shown& s : shownRows()) {
         option.rect = QRect(0, s.top, viewport()->width(), s.height);
         if (!event->rect().intersects(option.rect))

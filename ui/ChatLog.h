@@ -8,6 +8,7 @@
 #include <QTimer>
 
 class ChatLogDelegate;
+class ChatLogScrollBar;
 class ChatLogModel;
 class FindBar;
 class QToolButton;
@@ -82,6 +83,7 @@ private:
     int rowAtY(int y) const;
     int lineStep() const;
     void relayout();
+    void repaintAfterLayout();
     void scheduleRelayout();
     void forgetHeights();
     void placeOverlays();
@@ -94,9 +96,13 @@ private:
 
     ChatLogModel* model_;
     ChatLogDelegate* delegate_;
+    ChatLogScrollBar* bar_;
     QToolButton* marker_;
     FindBar* findBar_;
     mutable QHash<int, int> heights_;
+    mutable int heightsWidth_ = -1;
+    QList<Shown> painted_; // the rows as the last paint laid them out
+    int paintedWidth_ = -1;
     mutable QList<Shown> shown_;
     mutable bool shownValid_ = false;
     bool relayoutPending_ = false;

@@ -26,7 +26,12 @@ QColor ChatLogDelegate::mix(const QColor& from, const QColor& to, qreal amount) 
 }
 
 int ChatLogDelegate::timeWidth(const QStyleOptionViewItem& option) const {
-    return kEdge + option.fontMetrics.horizontalAdvance(QStringLiteral("00:00")) + kGap;
+    // Asked for every row laid out or painted; measuring text is not free.
+    if (!timeMetrics_ || !(*timeMetrics_ == option.fontMetrics)) {
+        timeMetrics_ = option.fontMetrics;
+        timeWidth_ = kEdge + option.fontMetrics.horizontalAdvance(QStringLiteral("00:00")) + kGap;
+    }
+    return timeWidth_;
 }
 
 QFont ChatLogDelegate::rowFont(const QStyleOptionViewItem& option, const QModelIndex& index) const {
@@ -52,11 +57,30 @@ qreal ChatLogDelegate::layOut(QTextLayout& layout, qreal width) const {
     return y;
 }
 
+const QTextLayout& ChatLogDelegate::laidOut(const QString& text, const QFont& font,
+                                            int width) const {
+    for (const Laid& laid : laid_) {
+        if (laid.width == width && laid.text == text && laid.font == font)
+            return *laid.layout;
+    }
+    Laid& laid = laid_[nextLaid_];
+    nextLaid_ = (nextLaid_ + 1) % laid_.size();
+    laid.text = text;
+    laid.font = font;
+    laid.width = width;
+    laid.layout = std::make_unique<QTextLayout>(text, font);
+    layOut(*laid.layout, width);
+    return *laid.layout;
+}
+
 int ChatLogDelegate::rowHeight(const QStyleOptionViewItem& option, const QModelIndex& index,
                                int width) const {
-    QTextLayout layout(index.data().toString(), rowFont(option, index));
-    const qreal textWidth = std::max(width - timeWidth(option), 8);
-    return std::max(int(std::ceil(layOut(layout, textWidth))), option.fontMetrics.height());
+    const int textWidth = std::max(width - timeWidth(option), 8);
+    const QTextLayout& layout = laidOut(index.data().toString(), rowFont(option, index), textWidth);
+    const qreal height = layout.lineCount() > 0
+                             ? layout.lineAt(layout.lineCount() - 1).rect().bottom()
+                             : 0;
+    return std::max(int(std::ceil(height)), option.fontMetrics.height());
 }
 
 QSize ChatLogDelegate::sizeHint(const QStyleOptionViewItem& option,
@@ -90,7 +114,6 @@ void ChatLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
                       Qt::AlignLeft | Qt::AlignTop, time);
 
     const QString shown = index.data().toString();
-    QTextLayout layout(shown, rowFont(option, index));
     QList<QTextLayout::FormatRange> marks;
     if (!found_.isEmpty()) {
         QTextLayout::FormatRange mark;
@@ -102,10 +125,17 @@ void ChatLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
             marks.append(mark);
         }
     }
-    layout.setFormats(marks);
     const int left = timeWidth(option);
-    layOut(layout, std::max(r.width() - left, 8));
+    const int width = std::max(r.width() - left, 8);
+    const QPointF at(r.left() + left, r.top());
     painter->setPen(ink);
-    layout.draw(painter, QPointF(r.left() + left, r.top()));
+    if (marks.isEmpty()) {
+        laidOut(shown, rowFont(option, index), width).draw(painter, at);
+    } else {
+        QTextLayout layout(shown, rowFont(option, index));
+        layout.setFormats(marks);
+        layOut(layout, width);
+        layout.draw(painter, at);
+    }
     painter->restore();
 }

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QFontMetrics>
 #include <QStyledItemDelegate>
+#include <array>
+#include <memory>
+#include <optional>
 
-class QTextLayout;
+#include <QTextLayout>
 
 // Draws one chat-log row: the arrival time in a narrow column, then the line,
 // wrapped to the width. Lines to the reader are bold on a band, the reader's own
@@ -29,6 +33,19 @@ private:
     int timeWidth(const QStyleOptionViewItem& option) const;
     QFont rowFont(const QStyleOptionViewItem& option, const QModelIndex& index) const;
     qreal layOut(QTextLayout& layout, qreal width) const;
+    // The row's text laid out in the width, shared by measuring and painting: a new
+    // line is measured and then painted at once, and shaping it is the costly part.
+    const QTextLayout& laidOut(const QString& text, const QFont& font, int width) const;
 
     QString found_;
+    struct Laid {
+        QString text;
+        QFont font;
+        int width = -1;
+        std::unique_ptr<QTextLayout> layout;
+    };
+    mutable std::array<Laid, 4> laid_; // the rows laid out last
+    mutable size_t nextLaid_ = 0;
+    mutable std::optional<QFontMetrics> timeMetrics_; // what timeWidth_ was measured with
+    mutable int timeWidth_ = 0;
 };

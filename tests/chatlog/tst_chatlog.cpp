@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -179,6 +180,29 @@ private slots:
         QVERIFY2(shown >= before && shown <= after, qPrintable(shown.toString()));
         QCOMPARE(row.data().toString(), QStringLiteral("timed"));
         QCOMPARE(log.savedBytes(), QByteArray("timed\r\r\n"));
+    }
+
+    // Following a quiet room, each new line moves what is on screen up and only the
+    // new row is painted; the screen must show exactly what a full repaint would,
+    // scroll bar included.
+    void followingKeepsTheScreenExact() {
+        ChatLog log;
+        log.resize(260, 140);
+        log.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&log));
+        for (int i = 0; i < 30; ++i) {
+            // Some lines wrap, so rows differ in height.
+            log.appendLine("line " + QByteArray::number(i) + QByteArray(i % 4 * 12, 'x') + '\r');
+            QTRY_VERIFY(onScreen(log, i));
+            QTest::qWait(2 * ChatLog::kFrameMs); // painted before the next arrives
+        }
+        const QImage screen = log.screen()
+                                  ->grabWindow(log.winId())
+                                  .toImage()
+                                  .convertToFormat(QImage::Format_RGB32);
+        const QImage fresh = log.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(screen.size(), fresh.size());
+        QVERIFY(screen == fresh);
     }
 
     // Scrolled up, new lines leave the view alone and a marker counts them; End or a
