@@ -82,8 +82,9 @@ private:
     int topForBottom(int row) const;
     int rowAtY(int y) const;
     int lineStep() const;
-    void relayout();
-    void repaintAfterLayout();
+    enum class Paint { Later, Now };
+    void relayout(Paint paint = Paint::Later);
+    void repaintAfterLayout(Paint paint);
     void scheduleRelayout();
     void forgetHeights();
     void placeOverlays();
