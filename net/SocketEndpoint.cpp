@@ -56,6 +56,7 @@ void TSocketEndpoint::watch(int fd, TWatchedEvents events, bool connected) {
     }
     events_ = events;
     closeReported_ = false;
+    readReported_ = false;
     if (events & nwAccept) {
         connecting_ = false;
         read_->setEnabled(true);
@@ -83,6 +84,7 @@ void TSocketEndpoint::unwatch() {
 }
 
 void TSocketEndpoint::rearmRead() {
+    readReported_ = false;
     if (read_ && !connecting_ && !closeReported_ && (events_ & (nwRead | nwClose))) {
         readRearmed_ = true;
         read_->setEnabled(true);
@@ -95,6 +97,7 @@ void TSocketEndpoint::rearmWrite() {
 }
 
 void TSocketEndpoint::rearmAccept() {
+    readReported_ = false;
     if (read_ && (events_ & nwAccept)) {
         readRearmed_ = true;
         read_->setEnabled(true);
@@ -120,6 +123,12 @@ bool TSocketEndpoint::detach() {
 }
 
 void TSocketEndpoint::onReadable() {
+    // A read (or accept) report not yet answered by a read: nothing more until it is, as when
+    // its handler runs a nested loop (a message box) before reading.
+    if (readReported_) {
+        read_->setEnabled(false);
+        return;
+    }
     if (events_ & nwAccept) {
         reportReadable(nwAccept);
         return;
@@ -147,6 +156,7 @@ void TSocketEndpoint::reportReadable(int networkEvent) {
     // A report answered at once by a read (or accept) leaves the notifier on: no re-arming
     // round trip through the event dispatcher. Unanswered, it stays off until one comes.
     readRearmed_ = false;
+    readReported_ = true;
     report(networkEvent, 0);
     if (read_ && !readRearmed_)
         read_->setEnabled(false);
@@ -177,8 +187,10 @@ void TSocketEndpoint::post(int networkEvent, int error) {
 }
 
 void TSocketEndpoint::report(int networkEvent, int error) {
-    // Straight to the connection, unless reports are queued ahead of this one: order first.
-    if (queued_ > 0) {
+    // Straight to the connection, unless reports are queued ahead of this one (order first)
+    // or one of its events is still running (a handler's nested event loop): then it waits
+    // its turn, and a readiness report leaves its notifier off until the handler re-arms it.
+    if (queued_ > 0 || depth_ > 0) {
         post(networkEvent, error);
         return;
     }

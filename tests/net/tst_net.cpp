@@ -112,6 +112,7 @@ private slots:
     void deleteClientInsideOnDisconnect();
     void startOnOpenObjectRefused();
     void nestedLoopInsideReadEventFreesConnection();
+    void nestedLoopBeforeReadingGetsNoSecondRead();
     void blockingTypesStartAndStop();
     void resolverFailureReportsResolverError();
     void secondStartCancelsPendingLookup();
@@ -858,6 +859,39 @@ void tst_net::nestedLoopInsideReadEventFreesConnection() {
     QTRY_COMPARE(log.size(), 3);
     QCOMPARE(log, (QStringList{"read:box", "clientdisconnect", "back freed=1"}));
     QVERIFY(ser.Listener()->ConnectionList().isEmpty());
+    spin();
+    QCOMPARE(hooked, QStringList{});
+}
+
+void tst_net::nestedLoopBeforeReadingGetsNoSecondRead() {
+    // A read handler that shows a message box before it reads: while the box's loop runs,
+    // the unread data (and more that arrives) must not report another read; one comes
+    // once the handler has read.
+    TServerSocket ser;
+    QStringList log;
+    Peer raw(-1);
+    int depth = 0;
+    ser.OnClientRead = [&](QObject*, TCustomWinSocket* s) {
+        log << QString("read at depth %1").arg(depth);
+        if (log.size() == 1) {
+            ++depth;
+            RawPeer::sendAll(raw.fd, " more");
+            QEventLoop nested;
+            QTimer::singleShot(100, &nested, &QEventLoop::quit);
+            nested.exec();
+            --depth;
+        }
+        log << "got:" + s->ReceiveString();
+    };
+    listenOnFreePort(ser);
+    raw.fd = RawPeer::connectTo(ser.Port());
+    RawPeer::sendAll(raw.fd, "box");
+    QTRY_VERIFY(!log.isEmpty());
+    QTRY_COMPARE(log.size(), 2);
+    QCOMPARE(log, (QStringList{"read at depth 0", "got:box more"}));
+    RawPeer::sendAll(raw.fd, "next");
+    QTRY_COMPARE(log.size(), 4);
+    QCOMPARE(log.mid(2), (QStringList{"read at depth 0", "got:next"}));
     spin();
     QCOMPARE(hooked, QStringList{});
 }
