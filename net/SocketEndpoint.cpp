@@ -85,10 +85,8 @@ void TSocketEndpoint::unwatch() {
 
 void TSocketEndpoint::rearmRead() {
     readReported_ = false;
-    if (read_ && !connecting_ && !closeReported_ && (events_ & (nwRead | nwClose))) {
-        readRearmed_ = true;
+    if (read_ && !connecting_ && !closeReported_ && (events_ & (nwRead | nwClose)))
         read_->setEnabled(true);
-    }
 }
 
 void TSocketEndpoint::rearmWrite() {
@@ -98,10 +96,8 @@ void TSocketEndpoint::rearmWrite() {
 
 void TSocketEndpoint::rearmAccept() {
     readReported_ = false;
-    if (read_ && (events_ & nwAccept)) {
-        readRearmed_ = true;
+    if (read_ && (events_ & nwAccept))
         read_->setEnabled(true);
-    }
 }
 
 void TSocketEndpoint::reportConnectNow(int error) {
@@ -155,10 +151,9 @@ void TSocketEndpoint::onReadable() {
 void TSocketEndpoint::reportReadable(int networkEvent) {
     // A report answered at once by a read (or accept) leaves the notifier on: no re-arming
     // round trip through the event dispatcher. Unanswered, it stays off until one comes.
-    readRearmed_ = false;
     readReported_ = true;
     report(networkEvent, 0);
-    if (read_ && !readRearmed_)
+    if (read_ && readReported_)
         read_->setEnabled(false);
 }
 

@@ -63,7 +63,6 @@ private:
     TWatchedEvents events_ = 0;
     bool connecting_ = false;
     bool closeReported_ = false;
-    bool readRearmed_ = false;
     bool readReported_ = false; // a read or accept report awaits the read that re-arms it
     int depth_ = 0;
     int queued_ = 0; // notifications posted and not handled yet

@@ -19,7 +19,6 @@ namespace {
 // Heights of rows seen lately; more than this and the cache starts afresh.
 constexpr int kHeightCacheRows = 4096;
 
-
 } // namespace
 
 // Repaints only when what it shows changes. In a long log every new line grows the range
@@ -245,6 +244,10 @@ void ChatLog::relayout(Paint paint) {
 }
 
 void ChatLog::repaintAfterLayout(Paint paint) {
+    if (viewport()->testAttribute(Qt::WA_WState_InPaintEvent)) {
+        viewport()->update();
+        return;
+    }
     const auto dirty = [this, paint](const QRect& rect) {
         if (paint == Paint::Now)
             viewport()->repaint(rect);
@@ -253,13 +256,9 @@ void ChatLog::repaintAfterLayout(Paint paint) {
     };
     // Following a busy room, the rows on screen only move up: move their pixels and paint
     // just the rows that came in, not every row on screen for every line.
-    const int top = verticalScrollBar()->value();
+    const int top = bar_->value();
     const int width = viewport()->width();
     const int height = viewport()->height();
-    if (viewport()->testAttribute(Qt::WA_WState_InPaintEvent)) {
-        viewport()->update();
-        return;
-    }
     if (painted_.isEmpty() || paintedWidth_ != width || top < painted_.constFirst().row) {
         dirty(viewport()->rect());
         return;
@@ -294,6 +293,7 @@ void ChatLog::scheduleRelayout() {
     const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : kFrameMs;
     frameTimer_.start(int(std::max<qint64>(0, kFrameMs - since)));
 }
+
 void ChatLog::forgetHeights() {
     heights_.clear();
     painted_.clear();

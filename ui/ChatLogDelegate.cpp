@@ -57,11 +57,11 @@ qreal ChatLogDelegate::layOut(QTextLayout& layout, qreal width) const {
     return y;
 }
 
-const QTextLayout& ChatLogDelegate::laidOut(const QString& text, const QFont& font,
-                                            int width) const {
+const ChatLogDelegate::Laid& ChatLogDelegate::laidOut(const QString& text, const QFont& font,
+                                                      int width) const {
     for (const Laid& laid : laid_) {
         if (laid.width == width && laid.text == text && laid.font == font)
-            return *laid.layout;
+            return laid;
     }
     Laid& laid = laid_[nextLaid_];
     nextLaid_ = (nextLaid_ + 1) % laid_.size();
@@ -69,17 +69,14 @@ const QTextLayout& ChatLogDelegate::laidOut(const QString& text, const QFont& fo
     laid.font = font;
     laid.width = width;
     laid.layout = std::make_unique<QTextLayout>(text, font);
-    layOut(*laid.layout, width);
-    return *laid.layout;
+    laid.height = layOut(*laid.layout, width);
+    return laid;
 }
 
 int ChatLogDelegate::rowHeight(const QStyleOptionViewItem& option, const QModelIndex& index,
                                int width) const {
     const int textWidth = std::max(width - timeWidth(option), 8);
-    const QTextLayout& layout = laidOut(index.data().toString(), rowFont(option, index), textWidth);
-    const qreal height = layout.lineCount() > 0
-                             ? layout.lineAt(layout.lineCount() - 1).rect().bottom()
-                             : 0;
+    const qreal height = laidOut(index.data().toString(), rowFont(option, index), textWidth).height;
     return std::max(int(std::ceil(height)), option.fontMetrics.height());
 }
 
@@ -130,7 +127,7 @@ void ChatLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const QPointF at(r.left() + left, r.top());
     painter->setPen(ink);
     if (marks.isEmpty()) {
-        laidOut(shown, rowFont(option, index), width).draw(painter, at);
+        laidOut(shown, rowFont(option, index), width).layout->draw(painter, at);
     } else {
         QTextLayout layout(shown, rowFont(option, index));
         layout.setFormats(marks);

@@ -2,11 +2,10 @@
 
 #include <QFontMetrics>
 #include <QStyledItemDelegate>
+#include <QTextLayout>
 #include <array>
 #include <memory>
 #include <optional>
-
-#include <QTextLayout>
 
 // Draws one chat-log row: the arrival time in a narrow column, then the line,
 // wrapped to the width. Lines to the reader are bold on a band, the reader's own
@@ -35,15 +34,16 @@ private:
     qreal layOut(QTextLayout& layout, qreal width) const;
     // The row's text laid out in the width, shared by measuring and painting: a new
     // line is measured and then painted at once, and shaping it is the costly part.
-    const QTextLayout& laidOut(const QString& text, const QFont& font, int width) const;
-
-    QString found_;
     struct Laid {
         QString text;
         QFont font;
         int width = -1;
         std::unique_ptr<QTextLayout> layout;
+        qreal height = 0;
     };
+    const Laid& laidOut(const QString& text, const QFont& font, int width) const;
+
+    QString found_;
     mutable std::array<Laid, 4> laid_; // the rows laid out last
     mutable size_t nextLaid_ = 0;
     mutable std::optional<QFontMetrics> timeMetrics_; // what timeWidth_ was measured with
