@@ -168,7 +168,7 @@ void TForm1::FormCloseQuery(bool& canClose) {
     if (!canClose)
         return;
     // Participants are dropped at once, without leave notices.
-    ser.Stop();
+    host.endRoom();
     roomClient.stop();
 }
 

@@ -1,12 +1,14 @@
 #include "host/RoomHost.h"
 
+#include "net/SocketExceptionHook.h"
 #include "protocol/Gb.h"
 #include "protocol/RoomState.h"
 #include "protocol/RoomView.h"
 #include "protocol/Wire.h"
 
 RoomHost::RoomHost(RoomState& room, TServerSocket& ser, RoomView& view)
-    : room_(room), ser_(ser), view_(view), errors_(view) {
+    : room_(room), ser_(ser), view_(view), errors_(view),
+      meter_([this](TCustomWinSocket* s) { resume(s); }) {
     ser_.OnAccept = [this](QObject*, TCustomWinSocket* s) { serAccept(s); };
     ser_.OnClientConnect = [this](QObject*, TCustomWinSocket* s) { serClientConnect(s); };
     ser_.OnClientError = [this](QObject*, TCustomWinSocket* s, TErrorEvent e, int& code) {
@@ -31,6 +33,7 @@ void RoomHost::SpeedButton2Click(const Settings& settings) {
     try {
         ser_.Stop();
         errors_.forgetAll(); // Stop frees the connections without a disconnect event
+        meter_.forgetAll();
         ser_.setPort(settings.port);
         view_.setStatus(QStringLiteral("正在尝试开设端口..."));
         ser_.Start();
@@ -109,7 +112,40 @@ void RoomHost::serClientError(TCustomWinSocket* socket, TErrorEvent event, int&)
 }
 
 void RoomHost::serClientRead(TCustomWinSocket* socket) {
-    handleRead(socket, socket->ReceiveString());
+    // Over budget, the read report goes unanswered: no more come until resume re-arms it,
+    // and meanwhile TCP slows the sender.
+    if (meter_.holding(socket))
+        return;
+    meter_.take(socket, wire::split(socket->ReceiveString(), wire::kHostCodes));
+    serve(socket);
+}
+
+void RoomHost::serve(TCustomWinSocket* socket) {
+    SendErrors::Scope scope(errors_);
+    // Every seat gets the lines served together in one send.
+    SendErrors::Batch batch(errors_);
+    // An earlier message may have closed the connection.
+    while (socket->IsConnected()) {
+        const std::optional<QByteArray> message = meter_.next(socket);
+        if (!message)
+            break;
+        handleMessage(socket, *message);
+    }
+}
+
+void RoomHost::resume(TCustomWinSocket* socket) {
+    // The server frees its connections when it stops; only a seated one is still ours.
+    if (room_.findSeat(socket) < 0) {
+        meter_.forget(socket);
+        return;
+    }
+    try {
+        serve(socket);
+        if (socket->IsConnected() && !meter_.holding(socket))
+            socket->ReceiveBytes(nullptr, 0); // re-arms the read report
+    } catch (const std::exception& e) {
+        reportSocketException(e);
+    }
 }
 
 void RoomHost::serClientWrite(TCustomWinSocket* socket) {
@@ -144,7 +180,7 @@ void RoomHost::handleMessage(TCustomWinSocket* socket, const QByteArray& message
 }
 
 void RoomHost::refuse(TCustomWinSocket* socket, const QByteArray& notice) {
-    errors_.send(socket, wire::notice(notice));
+    errors_.sendLast(socket, wire::notice(notice));
     socket->CloseConnection();
 }
 
@@ -197,6 +233,7 @@ void RoomHost::talk(const QByteArray& line) {
 void RoomHost::serClientDisconnect(TCustomWinSocket* socket) {
     SendErrors::Scope scope(errors_);
     errors_.forget(socket);
+    meter_.forget(socket);
     const int seat = room_.findSeat(socket);
     if (seat < 0)
         return;
@@ -243,6 +280,7 @@ void RoomHost::F1Click() {
 void RoomHost::endRoom() {
     ser_.Stop();
     errors_.forgetAll();
+    meter_.forgetAll();
     bannedAddresses_.clear();
     room_.clearSeats();
     room_.clearWhispers();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/Meter.h"
 #include "host/SendErrors.h"
 #include "net/Sockets.h"
 
@@ -52,16 +53,20 @@ public:
     void serClientRead(TCustomWinSocket* socket);
     void serClientWrite(TCustomWinSocket* socket);
     void serClientDisconnect(TCustomWinSocket* socket);
-    // The bytes of one read from that connection; serClientRead hands each read here.
+    // The bytes of one read from that connection, all handled at once, unmetered.
     void handleRead(TCustomWinSocket* socket, const QByteArray& read);
 
     SendErrors& sender() { return errors_; }
+    Meter& meter() { return meter_; }
 
     // A connection that has not answered the join request by then is let go.
     static constexpr int kJoinDeadlineMs = 10000;
 
 private:
     void handleMessage(TCustomWinSocket* socket, const QByteArray& message);
+    // Handles what the connection sent, as far as its budget allows.
+    void serve(TCustomWinSocket* socket);
+    void resume(TCustomWinSocket* socket);
     void joinReply(TCustomWinSocket* socket, const QByteArray& nickname);
     void relayTalk(TCustomWinSocket* socket, const QByteArray& line);
     void refuse(TCustomWinSocket* socket, const QByteArray& notice);
@@ -80,6 +85,7 @@ private:
     TServerSocket& ser_;
     RoomView& view_;
     SendErrors errors_;
+    Meter meter_;
     int rosterBroadcasts_ = 0;
     QSet<QString> bannedAddresses_;
     std::array<QDateTime, 101> joinedAt_{};

@@ -12,6 +12,7 @@ void SendErrors::forgetAll() {
     backlog_.clear();
     held_.clear();
     heldOrder_.clear();
+    quiet_.stop();
 }
 
 bool SendErrors::joinsBatch(const QByteArray& message) {

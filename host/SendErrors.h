@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QTimer>
 #include <optional>
 
 class RoomView;
@@ -15,16 +17,31 @@ class TCustomWinSocket;
 // own events; the first failure is reported once, after the outermost handler.
 // What a connection's buffer cannot take yet waits here, in order, until it drains,
 // so a slow reader gets whole messages and never holds up the others.
+// A message that a receiver cannot cut from what follows it (a whisper, a roster, a
+// notice: anything not ending in CR) is followed by a short quiet time on its connection.
 // While a Batch is open, the lines for a connection are held and leave in one send.
 class SendErrors {
 public:
-    // A reader this far behind is not reading at all; it is let go.
-    static constexpr qsizetype kMaxBacklog = 512 * 1024;
+    // When a reader is let go: it took nothing for stallMs while data waited, or what
+    // waits for it grew far beyond what metered senders cause.
+    struct Limits {
+        qsizetype maxBacklog = 8 * 1024 * 1024;
+        int stallMs = 30000;
+    };
+    // As long as a whisper window keeps its own whispers apart, and as the host's own
+    // pauses keep other messages apart.
+    static constexpr int kWhisperQuietMs = 200;
+    static constexpr int kQuietMs = 100;
 
-    explicit SendErrors(RoomView& view) : view_(view) {}
+    explicit SendErrors(RoomView& view);
+
+    void setLimits(const Limits& limits) { limits_ = limits; }
 
     // Returns the bytes the connection took now (the rest waits), or -1 when it failed.
     int send(TCustomWinSocket* connection, const QByteArray& message);
+    // The last message before the connection is closed: nothing follows it, so no quiet
+    // time holds it back.
+    void sendLast(TCustomWinSocket* connection, const QByteArray& message);
     // The connection can take more: its write event.
     void drained(TCustomWinSocket* connection);
     // The connection is gone; what waited for it is dropped.
@@ -65,8 +82,28 @@ private:
         qsizetype to;
     };
 
+    // What waits for one connection, in order.
+    struct Quiet {
+        qsizetype end; // in bytes
+        int ms;
+    };
+    struct Outbox {
+        QByteArray bytes;
+        QList<Quiet> quietAfter; // ends of messages that a quiet time follows
+        qint64 quietUntil = 0;   // in a quiet time until then (ms on clock_), or 0
+        qint64 lastTaken = 0;    // when the connection last took bytes, or the wait began
+        qsizetype rosterAt = -1; // where a roster starts that ends bytes, or -1
+    };
+
     static bool joinsBatch(const QByteArray& message);
     int sendNow(TCustomWinSocket* connection, QByteArrayView message);
+    static int quietAfter(QByteArrayView message);
+    int queue(TCustomWinSocket* connection, Outbox& outbox, QByteArrayView message, int quiet);
+    void letGo(TCustomWinSocket* connection);
+    // Sends what waits, up to the next quiet time; forgets an outbox that is done.
+    void pump(TCustomWinSocket* connection);
+    void startQuiet(Outbox& outbox, int ms);
+    void quietEnded();
     void hold(TCustomWinSocket* connection, const QByteArray& message);
     void release(TCustomWinSocket* connection);
     void releaseAll();
@@ -78,7 +115,10 @@ private:
     RoomView& view_;
     int depth_ = 0;
     std::optional<QString> first_;
-    QHash<TCustomWinSocket*, QByteArray> backlog_;
+    Limits limits_;
+    QHash<TCustomWinSocket*, Outbox> backlog_;
+    QElapsedTimer clock_;
+    QTimer quiet_; // fires when the earliest quiet time ends
 
     int batchDepth_ = 0;
     // Each held line is stored once, however many seats it goes to; a seat holds
