@@ -41,6 +41,10 @@ bool Attention::elsewhere() const {
     return true;
 }
 
+bool Attention::mayTakeFocus() const {
+    return !elsewhere();
+}
+
 void Attention::countUnread() {
     if (!elsewhere())
         return;

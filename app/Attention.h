@@ -20,6 +20,9 @@ public:
     void publicLine(const QByteArray& line);
     void notice();
     void whisper(QWidget* window, const QByteArray& line);
+    // A window may take the keyboard only from another window of ours, never from another
+    // program.
+    bool mayTakeFocus() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

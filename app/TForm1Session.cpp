@@ -258,6 +258,7 @@ WhisperPeer* TForm1::createWhisper(int slot) {
             host.sendWhisper(from.peerSeatField(), line);
     };
     room.whispers[slot] = window;
+    window->setAttribute(Qt::WA_ShowWithoutActivating, !attention->mayTakeFocus());
     window->show();
     window->takeColours(chat->Memo1, chat->Edit5);
     return window;
@@ -278,7 +279,11 @@ void TForm1::appendWhisper(WhisperPeer* window, const QByteArray& line) {
 
 void TForm1::showWhisper(WhisperPeer* window) {
     TForm2* w = whisperWindow(window);
+    const bool takeFocus = attention->mayTakeFocus();
+    w->setAttribute(Qt::WA_ShowWithoutActivating, !takeFocus);
     w->show();
+    if (!takeFocus)
+        return;
     w->raise();
     w->activateWindow();
 }

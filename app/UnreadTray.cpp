@@ -8,7 +8,11 @@
 
 namespace {
 
-QPixmap withBadge(const QIcon& base, int count) {
+QString badgeText(int count) {
+    return count > 99 ? QStringLiteral("99+") : count > 0 ? QString::number(count) : QString();
+}
+
+QPixmap withBadge(const QIcon& base, const QString& text) {
     QPixmap pixmap = base.pixmap(64, 64);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -18,11 +22,10 @@ QPixmap withBadge(const QIcon& base, int count) {
     painter.drawEllipse(badge);
     QFont font = painter.font();
     font.setBold(true);
-    font.setPixelSize(count > 99 ? 18 : 26);
+    font.setPixelSize(text.size() > 2 ? 18 : 26);
     painter.setFont(font);
     painter.setPen(Qt::white);
-    painter.drawText(badge, Qt::AlignCenter,
-                     count > 99 ? QStringLiteral("99+") : QString::number(count));
+    painter.drawText(badge, Qt::AlignCenter, text);
     return pixmap;
 }
 
@@ -50,7 +53,15 @@ UnreadTray::UnreadTray(QWidget* window)
 }
 
 void UnreadTray::setUnread(int count) {
-    icon_->setIcon(count > 0 ? QIcon(withBadge(base_, count)) : base_);
+    if (count == shown_)
+        return;
+    shown_ = count;
+    // Every new icon is sent to the tray and drawn again there; past 99 they all look alike.
+    const QString badge = badgeText(count);
+    if (badge != badge_ || icon_->icon().isNull()) {
+        badge_ = badge;
+        icon_->setIcon(badge.isEmpty() ? base_ : QIcon(withBadge(base_, badge)));
+    }
     icon_->setToolTip(count > 0 ? applicationTitle() + QStringLiteral(": %1条未读").arg(count)
                                 : applicationTitle());
 }

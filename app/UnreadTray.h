@@ -16,12 +16,15 @@ public:
     // Null when the desktop has no tray.
     static UnreadTray* createFor(QWidget* window);
 
+    // createFor decides whether the desktop has a tray to show it in.
+    explicit UnreadTray(QWidget* window);
+
     void setUnread(int count);
 
 private:
-    explicit UnreadTray(QWidget* window);
-
     QWidget* window_;
     QIcon base_;
     QSystemTrayIcon* icon_;
+    int shown_ = -1;
+    QString badge_;
 };

@@ -1,11 +1,16 @@
-# pinwa_add_test(<name> SOURCES <files...> LIBS <targets...>)
-# One Qt Test executable, registered with CTest, run on the offscreen platform.
+# pinwa_add_test(<name> SOURCES <files...> LIBS <targets...> [WRAPPER <script>] [TIMEOUT <s>])
+# One Qt Test executable, registered with CTest, run on the offscreen platform;
+# with WRAPPER, run through that script (which may give it a display of its own).
 function(pinwa_add_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT;WRAPPER" "SOURCES;LIBS" ${ARGN})
     qt_add_executable(${name} ${ARG_SOURCES})
     set_target_properties(${name} PROPERTIES MACOSX_BUNDLE OFF WIN32_EXECUTABLE OFF)
     target_link_libraries(${name} PRIVATE Qt::Test ${ARG_LIBS})
-    add_test(NAME ${name} COMMAND ${name})
+    if(ARG_WRAPPER)
+        add_test(NAME ${name} COMMAND ${ARG_WRAPPER} $<TARGET_FILE:${name}>)
+    else()
+        add_test(NAME ${name} COMMAND ${name})
+    endif()
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()

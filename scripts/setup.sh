@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-wqy-zenhei
-    xvfb xauth
+    xvfb xauth openbox xdotool x11-utils x11-apps
     dbus-daemon
     clang libclang-rt-14-dev
     desktop-file-utils appstream

@@ -124,7 +124,10 @@ void TForm2::showEvent(QShowEvent* event) {
     // waiting for its peer's nickname shows an empty caption instead.
     if (windowTitle().isEmpty() && windowHandle() != nullptr)
         windowHandle()->setTitle(QStringLiteral("\u200b"));
-    activateWindow();
+    // Shown while the user is in another program, it waits to be activated; the focus set
+    // here moves into the input line only then.
+    if (!testAttribute(Qt::WA_ShowWithoutActivating))
+        activateWindow();
     Edit1->setFocus();
 }
 

@@ -1,4 +1,6 @@
 #include "RoomFixture.h"
+#include "app/DesktopNotifier.h"
+#include "app/UnreadTray.h"
 #include "protocol/Wire.h"
 #include "ui/ErrorBoundary.h"
 #include "ui/TForm2.h"
@@ -10,6 +12,7 @@
 #include <QHelpEvent>
 #include <QMenu>
 #include <QProcess>
+#include <QSystemTrayIcon>
 #include <QtTest>
 
 using namespace wire;
@@ -32,6 +35,7 @@ public:
         QString body;
     };
     QList<Shown> shown;
+    QStringList capabilities{QStringLiteral("body"), QStringLiteral("actions")};
 
 public slots:
     uint Notify(const QString&, uint replaces, const QString&, const QString& summary,
@@ -40,7 +44,7 @@ public slots:
         shown.append({id, replaces, summary, body});
         return id;
     }
-    QStringList GetCapabilities() { return {QStringLiteral("body"), QStringLiteral("actions")}; }
+    QStringList GetCapabilities() { return capabilities; }
     void CloseNotification(uint) {}
 };
 
@@ -159,6 +163,91 @@ private slots:
 
         service.unregisterService(kService);
         QDBusConnection::disconnectFromBus(QStringLiteral("svc"));
+    }
+
+    void notificationsCarryTextNotMarkup_data() {
+        QTest::addColumn<bool>("readsMarkup");
+        QTest::addColumn<QString>("body");
+        const QString text =
+            QStringLiteral("boss 对 amy 说: <b>粗体</b> <a href=\"http://x\">点这里</a>");
+        QTest::newRow("markup") << true
+                                << QStringLiteral("boss 对 amy 说: &lt;b&gt;粗体&lt;/b&gt; &lt;a "
+                                                  "href=\"http://x\"&gt;点这里&lt;/a&gt;");
+        QTest::newRow("plain") << false << text;
+    }
+    void notificationsCarryTextNotMarkup() {
+        QFETCH(bool, readsMarkup);
+        QFETCH(QString, body);
+        Recorder recorder;
+        if (readsMarkup)
+            recorder.capabilities.append(QStringLiteral("body-markup"));
+        QDBusConnection service = QDBusConnection::connectToBus(address, QStringLiteral("mk"));
+        QVERIFY(service.registerObject(kPath, &recorder, QDBusConnection::ExportAllSlots));
+        QVERIFY(service.registerService(kService));
+        const quint16 port = freePort();
+        auto host = startHost(port, QStringLiteral("amy"));
+        auto boss = rawJoin(*host, port, "boss");
+        QWidget elsewhere;
+        goElsewhere(elsewhere);
+        boss->send(
+            line(talkLine("boss", "amy",
+                          gbBytes(QStringLiteral("<b>粗体</b> <a href=\"http://x\">点这里</a>")))));
+        QTRY_COMPARE(recorder.shown.size(), 1);
+        QCOMPARE(recorder.shown[0].body, body);
+        QCOMPARE(recorder.shown[0].summary, QStringLiteral("boss"));
+        service.unregisterService(kService);
+        QDBusConnection::disconnectFromBus(QStringLiteral("mk"));
+    }
+
+    // Each peer's burst kept its timer after the user came back, one more per sender.
+    void burstsKeepATimerPerSenderForever() {
+        Recorder recorder;
+        QDBusConnection service = QDBusConnection::connectToBus(address, QStringLiteral("bt"));
+        QVERIFY(service.registerObject(kPath, &recorder, QDBusConnection::ExportAllSlots));
+        QVERIFY(service.registerService(kService));
+        const quint16 port = freePort();
+        auto host = startHost(port);
+        std::vector<std::unique_ptr<RawPeer>> peers;
+        for (int i = 0; i < 8; ++i)
+            peers.push_back(rawJoin(*host, port, "p" + QByteArray::number(i)));
+        QWidget elsewhere;
+        goElsewhere(elsewhere);
+        for (int i = 0; i < 8; ++i) {
+            const QByteArray sender = "p" + QByteArray::number(i);
+            for (const char* text : {"one", "two"})
+                peers[i]->send(line(talkLine(sender, "host", text)));
+        }
+        QTRY_COMPARE(recorder.shown.size(), 8);
+        auto* notifier = host->findChild<DesktopNotifier*>();
+        QTRY_COMPARE(notifier->findChildren<QTimer*>().size(), 8);
+        host->activateWindow();
+        QTRY_VERIFY(host->isActiveWindow());
+        QTRY_COMPARE(notifier->findChildren<QTimer*>().size(), 0);
+        // Back elsewhere, a peer is heard again at once.
+        goElsewhere(elsewhere);
+        peers[0]->send(line(talkLine("p0", "host", "three")));
+        QTRY_COMPARE(recorder.shown.size(), 9);
+        service.unregisterService(kService);
+        QDBusConnection::disconnectFromBus(QStringLiteral("bt"));
+    }
+
+    // Every line while away set a new tray icon, even when the badge looked the same.
+    void trayBadgeRedrawnOnEveryLine() {
+        QWidget window;
+        UnreadTray tray(&window);
+        auto* icon = tray.findChild<QSystemTrayIcon*>();
+        int updates = 0;
+        qint64 last = icon->icon().cacheKey();
+        for (int count : {1, 1, 2, 3, 3, 99, 100, 101, 150, 150, 0, 0}) {
+            tray.setUnread(count);
+            updates += icon->icon().cacheKey() != last;
+            last = icon->icon().cacheKey();
+        }
+        // 1, 2, 3, 99, 99+ and none: 100 and more all read 99+.
+        QCOMPARE(updates, 6);
+        // The tooltip still tells the count.
+        tray.setUnread(120);
+        QCOMPARE(icon->toolTip(), applicationTitle() + QStringLiteral(": 120条未读"));
     }
 
     // The same room with the features in use and without: not a byte differs.

@@ -1,0 +1,48 @@
+#!/bin/sh
+# with-x.sh <test> [arguments]: runs a test on an X server of its own, with a window
+# manager, because only a real one decides which program has the keyboard.
+# Without Xvfb or openbox the test runs as it is and skips.
+if ! command -v Xvfb >/dev/null 2>&1 || ! command -v openbox >/dev/null 2>&1; then
+    exec "$@"
+fi
+dir=$(mktemp -d)
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.log" &
+xvfb=$!
+wm=
+cleanup() {
+    [ -n "$wm" ] && kill "$wm" 2>/dev/null
+    kill "$xvfb" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$dir"
+}
+trap cleanup EXIT
+
+# Xvfb writes its display number once it accepts clients.
+tries=0
+until [ -s "$dir/display" ]; do
+    tries=$((tries + 1))
+    if [ $tries -gt 200 ] || ! kill -0 "$xvfb" 2>/dev/null; then
+        echo "with-x: Xvfb did not start" >&2
+        cat "$dir/xvfb.log" >&2
+        exit 1
+    fi
+    sleep 0.05
+done
+DISPLAY=:$(head -n 1 "$dir/display")
+export DISPLAY
+
+openbox --sm-disable >"$dir/openbox.log" 2>&1 &
+wm=$!
+# The manager is up once it names itself on the root window.
+tries=0
+until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
+    tries=$((tries + 1))
+    if [ $tries -gt 200 ] || ! kill -0 "$wm" 2>/dev/null; then
+        echo "with-x: openbox did not start" >&2
+        cat "$dir/openbox.log" >&2
+        exit 1
+    fi
+    sleep 0.05
+done
+
+QT_QPA_PLATFORM=xcb "$@"
