@@ -118,6 +118,37 @@ private slots:
         QVERIFY(!copied.contains(QLatin1Char('\r')));
     }
 
+    // After Ctrl+A, lines arriving one turn at a time and several at once are all copied,
+    // until the user picks a line of their own.
+    void selectAllFollowedOnlyOneNewLine() {
+        ChatLog log;
+        log.resize(300, 300);
+        log.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&log));
+        QStringList all;
+        const auto arrive = [&](const QString& text) {
+            all.append(text);
+            log.appendLine(gbBytes(text) + '\r');
+        };
+        arrive(QStringLiteral("一"));
+        QTest::keyClick(&log, Qt::Key_A, Qt::ControlModifier);
+        for (int i = 0; i < 3; ++i) {
+            arrive(QStringLiteral("turn %1").arg(i));
+            QTRY_VERIFY(onScreen(log, int(all.size()) - 1));
+        }
+        for (int i = 0; i < 4; ++i)
+            arrive(QStringLiteral("batch %1").arg(i));
+        QTest::keyClick(&log, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), all.join(QLatin1Char('\n')));
+
+        QTRY_VERIFY(onScreen(log, 0));
+        const QPoint first = log.visualRect(log.model()->index(0, 0)).center();
+        QTest::mouseClick(log.viewport(), Qt::LeftButton, {}, first);
+        arrive(QStringLiteral("after a click"));
+        QTest::keyClick(&log, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), all.first());
+    }
+
     // Lines said back to back, then select all and copy at once, as the popup items do.
     void selectAllAndCopyRightAfterABurst() {
         ChatLog log;
