@@ -119,6 +119,7 @@ private:
     bool extendingAll_ = false; // our own select, not the user's
     QString findText_;
     QByteArray findBytes_; // ASCII letters folded to lower case
+    bool findUnencodable_ = false; // the text has a character GB2312 lacks
     QList<int> found_;
     int foundAt_ = -1;
 };

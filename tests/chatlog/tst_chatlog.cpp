@@ -165,6 +165,35 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("after clear"));
     }
 
+    // A character GB2312 lacks was looked for as its substitute ("?", or the full-width
+    // space some converters use), so every such line was a hit.
+    void findWithACharacterGb2312LacksCountedEveryQuestionMark_data() {
+        QTest::addColumn<QString>("needle");
+        QTest::newRow("emoji") << QStringLiteral("😀");
+        QTest::newRow("rare character") << QStringLiteral("𠀀");
+        QTest::newRow("after a letter") << QStringLiteral("a😀");
+    }
+    void findWithACharacterGb2312LacksCountedEveryQuestionMark() {
+        QFETCH(QString, needle);
+        ChatLog log;
+        log.resize(300, 200);
+        log.show();
+        log.appendLine("a?\r");
+        log.appendLine(gbBytes(QStringLiteral("a\u3000")) + '\r');
+        log.appendLine("plain\r");
+        log.openFind();
+        log.findBar()->findText->insert(needle); // as an input method commits it
+        const QString unencodable = QStringLiteral("GB2312 无此字");
+        QCOMPARE(log.findBar()->findCount->text(), unencodable);
+        QTest::keyClick(log.findBar()->findText, Qt::Key_Return);
+        log.appendLine("later a?\r");
+        QCOMPARE(log.findBar()->findCount->text(), unencodable);
+        QVERIFY(!log.selectionModel()->hasSelection());
+
+        log.findBar()->findText->setText(QStringLiteral("?"));
+        QCOMPARE(log.findBar()->findCount->text(), QStringLiteral("2/2"));
+    }
+
     void keyboardCopyShowsPendingLines() {
         ChatLog log;
         log.show();
