@@ -1,7 +1,7 @@
 # The Debian package: `cpack -G DEB` in a build directory. Its dependencies come from the
 # binary through dpkg-shlibdeps, plus a font with Chinese glyphs, which no library pulls in.
-set(PINWA_MAINTAINER "The Pinwa developers <pinwa@pinwa.org>" CACHE STRING
-    "Maintainer named in the Debian package")
+# A name without a mailbox: the project has none to give.
+set(PINWA_MAINTAINER "Pinwa developers" CACHE STRING "Maintainer named in the Debian package")
 
 set(CPACK_PACKAGE_NAME pinwa)
 set(CPACK_PACKAGE_VENDOR "The Pinwa developers")
@@ -14,7 +14,6 @@ relays public talk and private whispers, keeps every user list current, broadcas
 notices and can remove participants. Other copies join as clients. Colours and one
 of seven picture sets are chosen on the settings page. Its texts are Chinese, GB2312
 on the wire.")
-set(CPACK_PACKAGE_HOMEPAGE_URL ${PINWA_WEB_URL})
 set(CPACK_PACKAGE_CONTACT ${PINWA_MAINTAINER})
 set(CPACK_STRIP_FILES ON)
 

@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 
 namespace gb {
 
@@ -21,6 +22,14 @@ QByteArray fromTyped(const QString& text) {
     if (!encoder.isValid())
         return text.toLatin1();
     return encoder.encode(text);
+}
+
+bool canHold(const QString& text) {
+    QStringEncoder encoder("GB2312");
+    if (!encoder.isValid())
+        return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x100; });
+    const QByteArray bytes = encoder.encode(text); // the conversion runs only when taken
+    return !encoder.hasError();
 }
 
 } // namespace gb

@@ -15,4 +15,7 @@ QString toDisplay(const QByteArray& bytes);
 // Typed text as GB2312 bytes; characters outside GB2312 become "?".
 QByteArray fromTyped(const QString& text);
 
+// False when some character of text has no GB2312 bytes, so fromTyped would substitute it.
+bool canHold(const QString& text);
+
 } // namespace gb

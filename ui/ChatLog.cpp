@@ -101,6 +101,10 @@ ChatLog::ChatLog(QWidget* parent)
     connect(findBar_, &FindBar::textChanged, this, &ChatLog::findChanged);
     connect(findBar_, &FindBar::step, this, &ChatLog::findStep);
     connect(findBar_, &FindBar::closed, this, &ChatLog::closeFind);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!extendingAll_)
+            allSelected_ = false;
+    });
 }
 
 void ChatLog::appendLine(const QByteArray& line) {
@@ -122,6 +126,7 @@ QList<QByteArray> ChatLog::lines() const {
 
 void ChatLog::clearLines() {
     model_->clear();
+    allSelected_ = false;
     forgetHeights();
     unseen_ = 0;
     following_ = true;
@@ -153,6 +158,11 @@ void ChatLog::copy() {
         next = std::max(next, range.bottom() + 1);
     }
     QGuiApplication::clipboard()->setText(taken.join(QLatin1Char('\n')));
+}
+
+void ChatLog::selectAll() {
+    QListView::selectAll();
+    allSelected_ = true;
 }
 
 void ChatLog::scrollToLatest() {
@@ -331,12 +341,14 @@ void ChatLog::scrollContentsBy(int, int) {
 
 void ChatLog::rowsInserted(const QModelIndex& parent, int start, int end) {
     QAbstractItemView::rowsInserted(parent, start, end);
-    // Select-all stays all: a copy right after a line arrived takes it too.
-    const QItemSelection selection = selectionModel()->selection();
-    if (start > 0 && selection.size() == 1 && selection.first().top() == 0 &&
-        selection.first().bottom() == start - 1)
-        selectionModel()->select(QItemSelection(model_->index(start), model_->index(end)),
-                                 QItemSelectionModel::Select);
+    // Select-all stays all: a copy right after lines arrived takes them too. One range,
+    // not one per arrival, so that painting a selected row stays cheap.
+    if (allSelected_) {
+        extendingAll_ = true;
+        selectionModel()->select(QItemSelection(model_->index(0), model_->index(end)),
+                                 QItemSelectionModel::ClearAndSelect);
+        extendingAll_ = false;
+    }
     if (!following_) {
         unseen_ += end - start + 1;
         updateMarker();

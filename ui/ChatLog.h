@@ -48,6 +48,9 @@ public:
     FindBar* findBar() const { return findBar_; }
     void openFind();
 
+    // Lines that arrive after a select-all are selected too, until the selection changes.
+    void selectAll() override;
+
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint& point) const override;
@@ -112,8 +115,11 @@ private:
     bool adjusting_ = false;
     bool following_ = true;
     int unseen_ = 0;
+    bool allSelected_ = false;
+    bool extendingAll_ = false; // our own select, not the user's
     QString findText_;
     QByteArray findBytes_; // ASCII letters folded to lower case
+    bool findUnencodable_ = false; // the text has a character GB2312 lacks
     QList<int> found_;
     int foundAt_ = -1;
 };

@@ -45,6 +45,7 @@ void ChatLog::closeFind() {
     findBar_->hide();
     findText_.clear();
     findBytes_.clear();
+    findUnencodable_ = false;
     found_.clear();
     foundAt_ = -1;
     delegate_->setFound(QString());
@@ -62,13 +63,15 @@ bool ChatLog::matches(int row) const {
 
 void ChatLog::findChanged(const QString& text) {
     findText_ = text;
-    findBytes_ = gb::fromTyped(text);
+    // Its bytes would stand for the substitute character, found all over the log.
+    findUnencodable_ = !gb::canHold(text);
+    findBytes_ = findUnencodable_ ? QByteArray() : gb::fromTyped(text);
     for (char& c : findBytes_)
         c = c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
     found_ = model_->store().findRows(findBytes_);
     if (findText_.size() != findBytes_.size())
         found_.removeIf([this](int row) { return !matches(row); });
-    delegate_->setFound(text);
+    delegate_->setFound(findUnencodable_ ? QString() : text);
     viewport()->update();
     // Searching starts at the latest line, or at the chosen one.
     const bool chosen = selectionModel()->hasSelection() && currentIndex().isValid();
@@ -86,7 +89,10 @@ void ChatLog::findChanged(const QString& text) {
 void ChatLog::findStep(int direction) {
     if (found_.isEmpty()) {
         foundAt_ = -1;
-        findBar_->showCount(-1, 0);
+        if (findUnencodable_)
+            findBar_->showUnencodable();
+        else
+            findBar_->showCount(-1, 0);
         return;
     }
     const int n = int(found_.size());

@@ -62,6 +62,10 @@ void FindBar::showCount(int at, int matches) {
         findCount->setText(QStringLiteral("%1/%2").arg(at < 0 ? 0 : at + 1).arg(matches));
 }
 
+void FindBar::showUnencodable() {
+    findCount->setText(QStringLiteral("GB2312 无此字"));
+}
+
 bool FindBar::eventFilter(QObject* watched, QEvent* event) {
     if (watched == findText && event->type() == QEvent::ShortcutOverride &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {

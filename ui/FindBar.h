@@ -23,6 +23,8 @@ public:
 
     // at is 0-based; -1 with matches means none chosen yet.
     void showCount(int at, int matches);
+    // The text has a character no line can hold, so nothing was searched.
+    void showUnencodable();
 
 signals:
     void textChanged(const QString& text);

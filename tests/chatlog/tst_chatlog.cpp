@@ -118,6 +118,37 @@ private slots:
         QVERIFY(!copied.contains(QLatin1Char('\r')));
     }
 
+    // After Ctrl+A, lines arriving one turn at a time and several at once are all copied,
+    // until the user picks a line of their own.
+    void selectAllFollowedOnlyOneNewLine() {
+        ChatLog log;
+        log.resize(300, 300);
+        log.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&log));
+        QStringList all;
+        const auto arrive = [&](const QString& text) {
+            all.append(text);
+            log.appendLine(gbBytes(text) + '\r');
+        };
+        arrive(QStringLiteral("一"));
+        QTest::keyClick(&log, Qt::Key_A, Qt::ControlModifier);
+        for (int i = 0; i < 3; ++i) {
+            arrive(QStringLiteral("turn %1").arg(i));
+            QTRY_VERIFY(onScreen(log, int(all.size()) - 1));
+        }
+        for (int i = 0; i < 4; ++i)
+            arrive(QStringLiteral("batch %1").arg(i));
+        QTest::keyClick(&log, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), all.join(QLatin1Char('\n')));
+
+        QTRY_VERIFY(onScreen(log, 0));
+        const QPoint first = log.visualRect(log.model()->index(0, 0)).center();
+        QTest::mouseClick(log.viewport(), Qt::LeftButton, {}, first);
+        arrive(QStringLiteral("after a click"));
+        QTest::keyClick(&log, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), all.first());
+    }
+
     // Lines said back to back, then select all and copy at once, as the popup items do.
     void selectAllAndCopyRightAfterABurst() {
         ChatLog log;
@@ -132,6 +163,35 @@ private slots:
         log.selectAll();
         log.copy();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("after clear"));
+    }
+
+    // A character GB2312 lacks was looked for as its substitute ("?", or the full-width
+    // space some converters use), so every such line was a hit.
+    void findWithACharacterGb2312LacksCountedEveryQuestionMark_data() {
+        QTest::addColumn<QString>("needle");
+        QTest::newRow("emoji") << QStringLiteral("😀");
+        QTest::newRow("rare character") << QStringLiteral("𠀀");
+        QTest::newRow("after a letter") << QStringLiteral("a😀");
+    }
+    void findWithACharacterGb2312LacksCountedEveryQuestionMark() {
+        QFETCH(QString, needle);
+        ChatLog log;
+        log.resize(300, 200);
+        log.show();
+        log.appendLine("a?\r");
+        log.appendLine(gbBytes(QStringLiteral("a\u3000")) + '\r');
+        log.appendLine("plain\r");
+        log.openFind();
+        log.findBar()->findText->insert(needle); // as an input method commits it
+        const QString unencodable = QStringLiteral("GB2312 无此字");
+        QCOMPARE(log.findBar()->findCount->text(), unencodable);
+        QTest::keyClick(log.findBar()->findText, Qt::Key_Return);
+        log.appendLine("later a?\r");
+        QCOMPARE(log.findBar()->findCount->text(), unencodable);
+        QVERIFY(!log.selectionModel()->hasSelection());
+
+        log.findBar()->findText->setText(QStringLiteral("?"));
+        QCOMPARE(log.findBar()->findCount->text(), QStringLiteral("2/2"));
     }
 
     void keyboardCopyShowsPendingLines() {
