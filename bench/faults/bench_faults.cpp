@@ -158,13 +158,16 @@ int floodDriver(quint16 port, int seconds) {
         inOrder =
             inOrder && r0.mid(at + prefix.size()).startsWith(QByteArray::number(relayed) + "\r");
     const figures::Percentiles p = figures::percentiles(latencies);
-    driver::say("FLOOD joe wrote " + QByteArray::number(written.load()) + ", readers got " +
-                QByteArray::number(relayed) + (inOrder ? " in order" : " OUT OF ORDER") +
-                "; readers still seated " + QByteArray::number(seated) + "/3; amy heard " +
-                QByteArray::number(latencies.size()) + "/" + QByteArray::number(saidAt.size() * 3) +
-                " times, p50 " + QByteArray::number(p.p50, 'f', 1) + " ms, p99 " +
-                QByteArray::number(p.p99, 'f', 1) + " ms, max " +
-                QByteArray::number(p.max, 'f', 1) + " ms");
+    const QByteArray result =
+        "FLOOD joe wrote " + QByteArray::number(written.load()) + ", readers got " +
+        QByteArray::number(relayed) + (inOrder ? " in order" : " OUT OF ORDER") +
+        "; readers still seated " + QByteArray::number(seated) + "/3; amy heard " +
+        QByteArray::number(latencies.size()) + "/" + QByteArray::number(saidAt.size() * 3) +
+        " times, p50 " + QByteArray::number(p.p50, 'f', 1) + " ms, p99 " +
+        QByteArray::number(p.p99, 'f', 1) + " ms, max " + QByteArray::number(p.max, 'f', 1) + " ms";
+    // Also where a host stuck under error boxes cannot swallow it.
+    std::fprintf(stderr, "%s\n", result.constData());
+    driver::say(result);
     return 0;
 }
 
