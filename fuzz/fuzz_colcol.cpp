@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -42,8 +43,12 @@ void checkEntry(const QByteArray& entry) {
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static QApplication app(*argc, *argv);
-    // col.col is looked up in the working directory: give the fuzzer one of its own.
-    static QTemporaryDir dir;
+    // col.col is looked up in the working directory: give the fuzzer one of its own, in
+    // memory where there is a tmpfs, since a disk flushes each rewritten col.col on close.
+    const QString shm = QStringLiteral("/dev/shm");
+    static QTemporaryDir dir(QFileInfo(shm).isWritable()
+                                 ? shm + "/fuzz_colcol-XXXXXX"
+                                 : QDir::tempPath() + "/fuzz_colcol-XXXXXX");
     QDir::setCurrent(dir.path());
     return 0;
 }
@@ -63,7 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     file.write(content);
     file.close();
 
-    QListWidget list2;
+    // One list box for the whole run: making a widget per input costs more than the
+    // input, and the settings list refills the box when it is made.
+    static QListWidget list2;
     SettingsList settings(&list2);
     settings.load();
     require(settings.entries() == lines, "the list does not hold the file's lines");

@@ -7,8 +7,13 @@
 #include <QTimer>
 
 void RoomHost::startJoinDeadline(TCustomWinSocket* socket) {
-    // Tied to the connection: a connection already freed has no deadline left to run.
-    QTimer::singleShot(kJoinDeadlineMs, socket, [this, socket] { letGoIfNotJoined(socket); });
+    // A child of the connection, so freeing the connection frees its deadline too; a
+    // free-standing single-shot timer would live on until it fired, once per connection.
+    auto* deadline = new QTimer(socket);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, socket,
+                     [this, socket] { letGoIfNotJoined(socket); });
+    deadline->start(kJoinDeadlineMs);
 }
 
 void RoomHost::letGoIfNotJoined(TCustomWinSocket* socket) {

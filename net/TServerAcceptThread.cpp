@@ -41,7 +41,7 @@ void TServerAcceptThread::run() {
             break;
         }
         try {
-            server_->acceptOnThread(fd);
+            server_->acceptOnThread(this, fd);
         } catch (const std::exception& e) {
             reportSocketExceptionLater(e);
         } catch (...) {

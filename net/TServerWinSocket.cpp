@@ -56,6 +56,7 @@ void TServerWinSocket::AddClient(TServerClientWinSocket* Client) {
 void TServerWinSocket::RemoveClient(TServerClientWinSocket* Client) {
     QMutexLocker lock(&listGuard_);
     connectionList_.removeAll(Client);
+    kept_.removeAll(Client);
 }
 
 void TServerWinSocket::destroyConnections() {
@@ -64,9 +65,12 @@ void TServerWinSocket::destroyConnections() {
         TServerClientWinSocket* last = nullptr;
         {
             QMutexLocker lock(&listGuard_);
-            if (connectionList_.isEmpty())
+            for (TServerClientWinSocket* c : std::as_const(connectionList_)) {
+                if (!kept_.contains(c))
+                    last = c;
+            }
+            if (!last)
                 return;
-            last = connectionList_.last();
         }
         delete last;
     }
@@ -110,6 +114,10 @@ void TServerWinSocket::HandleAccept(int Socket) {
 }
 
 void TServerWinSocket::HandleDisconnect(int Socket) {
+    // A second stop from one of the server's threads would wait for the first, which waits
+    // for that thread; that thread ends with the first stop anyway.
+    if (stopping_.exchange(true) && onOwnThread())
+        return;
     const auto lock = stateLockHandle(); // kept alive even if a handler destroys the listener
     std::unique_lock<QRecursiveMutex> locker(*lock);
     stopThreads();

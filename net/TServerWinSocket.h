@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMutex>
+#include <atomic>
 
 // The listening connection of a server; owns the accepted connections and, in the
 // thread-blocking type, the accept thread and the worker threads.
@@ -56,20 +57,27 @@ private:
     void destroyConnections();
 
     // Thread-blocking type.
-    void acceptOnThread(int fd);
+    void acceptOnThread(TServerAcceptThread* Acceptor, int fd);
     TServerClientThread* GetServerThread(TServerClientWinSocket* ClientSocket);
-    void release(TServerClientThread* Thread);
+    void release(TServerClientThread* Thread, bool Stopped);
     TServerClientWinSocket* nextClientFor(TServerClientThread* Thread);
     bool keepAfterServing(TServerClientThread* Thread);
     void leave(TServerClientThread* Thread);
-    void reapRetired();
+    void reap(QThread* Thread);
     void stopThreads();
+    bool onOwnThread() const;
+    void reapWhenFinished(QThread* Thread);
 
     TServerType serverType_ = stNonBlocking;
     int threadCacheSize_ = 10;
     QList<TServerClientWinSocket*> connectionList_;
     QList<TServerClientThread*> threadList_;
-    QList<TServerClientThread*> retired_; // ended on their own, not yet waited for
+    QList<QThread*> retired_; // ended or ending on their own, not yet waited for
+    // While a server thread stops the server: the connection it still serves or accepts,
+    // which it frees itself.
+    QList<TServerClientWinSocket*> kept_;
+    TServerClientWinSocket* accepting_ = nullptr;
+    std::atomic<bool> stopping_{false};
     QMutex listGuard_;
     TServerAcceptThread* acceptThread_ = nullptr;
 };

@@ -121,6 +121,8 @@ private slots:
     void connectReportQueuedBeforeCloseConnection();
     void quitDoesNotWaitForBlockedLookup();
     void threadBlockingServerLifeCycle();
+    void stopFromOwnThreadDoesNotCrash();
+    void finishedWorkersAreJoinedWithoutAnotherAccept();
 };
 
 void tst_net::eventOrderOnConnectAndAccept() {
@@ -1172,6 +1174,46 @@ void tst_net::threadBlockingServerLifeCycle() {
     QCOMPARE(entriesIn("/proc/self/fd"), fdsBefore);
     QTRY_COMPARE(entriesIn("/proc/self/task"), threadsBefore);
     QTRY_COMPARE(hooked, QStringList{});
+}
+
+void tst_net::stopFromOwnThreadDoesNotCrash() {
+    for (const bool inAccept : {false, true}) { // OnClientRead on a worker, OnAccept
+        const int threadsBefore = entriesIn("/proc/self/task");
+        TServerSocket ser;
+        ser.setServerType(stThreadBlocking);
+        std::atomic<int> accepts{0}, stops{0};
+        auto stopIf = [&](bool now) {
+            if (now)
+                ser.Stop(), ++stops;
+        };
+        ser.OnAccept = [&](QObject*, TCustomWinSocket*) { stopIf(++accepts == 2 && inAccept); };
+        ser.OnClientRead = [&](QObject*, TCustomWinSocket* s) {
+            stopIf(s->ReceiveString() == "stop");
+        };
+        listenOnFreePort(ser);
+        Peer other(RawPeer::connectTo(ser.Port())), stopper(RawPeer::connectTo(ser.Port()));
+        RawPeer::sendAll(stopper.fd, "stop");
+        QTRY_COMPARE(stops.load(), 1);
+        QVERIFY(RawPeer::sawClose(other.fd) && RawPeer::sawClose(stopper.fd));
+        QTRY_COMPARE(entriesIn("/proc/self/task"), threadsBefore);
+        QTRY_COMPARE(listed(ser.Listener(), false), 0);
+    }
+    QCOMPARE(hooked, QStringList{});
+}
+
+void tst_net::finishedWorkersAreJoinedWithoutAnotherAccept() {
+    TServerSocket ser;
+    ser.setServerType(stThreadBlocking);
+    ser.setThreadCacheSize(0);
+    QPointer<TServerClientThread> worker;
+    ser.OnGetThread = [&](QObject*, TServerClientWinSocket* c, TServerClientThread*& made) {
+        worker = made = new TServerClientThread(c);
+    };
+    listenOnFreePort(ser);
+    auto peer = std::make_unique<Peer>(RawPeer::connectTo(ser.Port()));
+    QTRY_VERIFY(worker);
+    peer.reset();
+    QTRY_VERIFY(!worker); // freed once it ends, though no further accept comes
 }
 
 QTEST_GUILESS_MAIN(tst_net)
