@@ -42,10 +42,6 @@ void Meter::refill(Bucket& b) {
 
 void Meter::take(TCustomWinSocket* connection, QList<QByteArray> messages) {
     Bucket& b = bucket(connection);
-    if (b.served < b.waiting.size()) {
-        b.waiting.append(std::move(messages));
-        return;
-    }
     b.waiting = std::move(messages);
     b.served = 0;
 }

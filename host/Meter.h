@@ -28,7 +28,7 @@ public:
 
     void setBudget(const Budget& budget) { budget_ = budget; }
 
-    // The connection's messages of one read, to be served in order.
+    // The connection's messages of one read, to be served in order; only while not holding.
     void take(TCustomWinSocket* connection, QList<QByteArray> messages);
     // The next message the budget allows now; nothing when none is waiting or the
     // budget is spent (a later resume then serves the rest).

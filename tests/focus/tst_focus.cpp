@@ -13,11 +13,6 @@ using namespace wire;
 
 namespace {
 
-TForm2* windowFor(TForm1& form, const QByteArray& seatField) {
-    const int slot = form.room.findWhisper(seatField);
-    return slot < 0 ? nullptr : static_cast<TForm2*>(form.room.whispers[slot]);
-}
-
 std::unique_ptr<RawPeer> rawJoin(TForm1& host, quint16 port, const QByteArray& nickname) {
     auto peer = std::make_unique<RawPeer>(port);
     peer->send(joinReply(nickname));

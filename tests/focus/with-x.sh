@@ -20,32 +20,32 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# await <name> <pid> <log> <check...>: waits up to 10 s for check while pid lives.
+await() {
+    name=$1 pid=$2 log=$3
+    shift 3
+    tries=0
+    until "$@"; do
+        tries=$((tries + 1))
+        if [ $tries -gt 200 ] || ! kill -0 "$pid" 2>/dev/null; then
+            echo "with-x: $name did not start" >&2
+            cat "$log" >&2
+            exit 1
+        fi
+        sleep 0.05
+    done
+}
+has_display() { [ -s "$dir/display" ]; }
+has_wm() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
+
 # Xvfb writes its display number once it accepts clients.
-tries=0
-until [ -s "$dir/display" ]; do
-    tries=$((tries + 1))
-    if [ $tries -gt 200 ] || ! kill -0 "$xvfb" 2>/dev/null; then
-        echo "with-x: Xvfb did not start" >&2
-        cat "$dir/xvfb.log" >&2
-        exit 1
-    fi
-    sleep 0.05
-done
+await Xvfb "$xvfb" "$dir/xvfb.log" has_display
 DISPLAY=:$(head -n 1 "$dir/display")
 export DISPLAY
 
 openbox --sm-disable >"$dir/openbox.log" 2>&1 &
 wm=$!
 # The manager is up once it names itself on the root window.
-tries=0
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
-    tries=$((tries + 1))
-    if [ $tries -gt 200 ] || ! kill -0 "$wm" 2>/dev/null; then
-        echo "with-x: openbox did not start" >&2
-        cat "$dir/openbox.log" >&2
-        exit 1
-    fi
-    sleep 0.05
-done
+await openbox "$wm" "$dir/openbox.log" has_wm
 
 QT_QPA_PLATFORM=xcb "$@"

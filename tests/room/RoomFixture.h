@@ -8,6 +8,7 @@
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/FlatButton.h"
+#include "ui/TForm2.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -69,6 +70,12 @@ inline std::unique_ptr<TForm1> joinClient(TForm1& host, quint16 port, const QStr
     if (!QTest::qWaitFor([&] { return userList(*form) == userList(host); }, 5000))
         qWarning("joinClient: %s did not get the roster", qPrintable(nickname));
     return form;
+}
+
+// The whisper window a copy holds for a peer's seat field, or nothing.
+inline TForm2* windowFor(TForm1& form, const QByteArray& seatField) {
+    const int slot = form.room.findWhisper(seatField);
+    return slot < 0 ? nullptr : static_cast<TForm2*>(form.room.whispers[slot]);
 }
 
 // Selects a user-list entry as a click would.

@@ -16,11 +16,6 @@ using namespace wire;
 
 namespace {
 
-TForm2* windowFor(TForm1& form, const QByteArray& seatField) {
-    const int slot = form.room.findWhisper(seatField);
-    return slot < 0 ? nullptr : static_cast<TForm2*>(form.room.whispers[slot]);
-}
-
 // Bytes waiting in a socket's receive queue.
 int unread(int fd) {
     int n = 0;
