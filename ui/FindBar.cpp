@@ -54,6 +54,7 @@ FindBar::FindBar(QWidget* parent) : QFrame(parent) {
 }
 
 void FindBar::showCount(int at, int matches) {
+    findCount->setToolTip(QString());
     if (findText->text().isEmpty())
         findCount->clear();
     else if (matches == 0)
@@ -63,7 +64,9 @@ void FindBar::showCount(int at, int matches) {
 }
 
 void FindBar::showUnencodable() {
-    findCount->setText(QStringLiteral("GB2312 无此字"));
+    // As short as the other counts: the bar is narrow in a whisper window.
+    findCount->setText(QStringLiteral("无此字"));
+    findCount->setToolTip(QStringLiteral("GB2312 里没有这个字"));
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event) {
