@@ -3,10 +3,17 @@
 # seed corpus. Exits non-zero when a target crashes or breaks an invariant.
 #   fuzz/run.sh                 every target, 30 s each
 #   FUZZ_SECONDS=300 fuzz/run.sh host wire
+#   FUZZ_RUNS=10000000 fuzz/run.sh      every target for 10M inputs, however long
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD:-$root/build-fuzz}
-seconds=${FUZZ_SECONDS:-30}
+runs=${FUZZ_RUNS:-}
+# A run counted in inputs has no time limit unless one is given.
+seconds=${FUZZ_SECONDS:-$([[ -n $runs ]] && echo 0 || echo 30)}
+limits=(-max_total_time="$seconds")
+if [[ -n $runs ]]; then
+    limits+=(-runs="$runs")
+fi
 targets=("$@")
 if ((${#targets[@]} == 0)); then
     targets=(wire host client colcol)
@@ -32,14 +39,20 @@ status=0
 for t in "${targets[@]}"; do
     # A copy, so that what a run adds never lands in the committed seeds.
     cp -r "$root/fuzz/corpus/$t" "$work/$t"
-    echo "fuzz: $t for ${seconds}s"
-    if ! "$build/fuzz_$t" "$work/$t" -max_total_time="$seconds" -timeout=10 \
+    if [[ -n $runs ]]; then
+        echo "fuzz: $t for $runs inputs"
+    else
+        echo "fuzz: $t for ${seconds}s"
+    fi
+    started=$SECONDS
+    if ! "$build/fuzz_$t" "$work/$t" "${limits[@]}" -timeout=10 \
         -artifact_prefix="$build/artifacts/$t-" -print_final_stats=1 2>"$work/$t.log"; then
         status=1
         tail -n 60 "$work/$t.log"
         echo "fuzz: $t FAILED; the input is in $build/artifacts/"
     else
         grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::peak_rss_mb)' "$work/$t.log" || true
+        echo "fuzz: $t took $((SECONDS - started))s"
     fi
 done
 exit $status

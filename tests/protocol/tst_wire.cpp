@@ -12,6 +12,18 @@ class TestWire : public QObject {
 private slots:
     void gb2312IsAvailable() { QVERIFY2(gb::available(), "this Qt build cannot convert GB2312"); }
 
+    // The converters are kept between lines: half a character at the end of one
+    // line, or an unencodable character, must not reach the next.
+    void eachConversionStartsClean() {
+        const QByteArray ming = gb::fromTyped(QStringLiteral("小明"));
+        (void)gb::toDisplay(ming.left(1));
+        QCOMPARE(gb::toDisplay(ming), QStringLiteral("小明"));
+        QVERIFY(!gb::canHold(QStringLiteral("😀")));
+        (void)gb::fromTyped(QStringLiteral("😀"));
+        QCOMPARE(gb::fromTyped(QStringLiteral("小明")), ming);
+        QVERIFY(gb::canHold(QStringLiteral("小明")));
+    }
+
     void fixedTexts_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
