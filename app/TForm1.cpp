@@ -50,10 +50,14 @@ TForm1::TForm1(QWidget* parent)
     wireShell();
     wireSession();
     wireChatPage();
+    wireWeb();
     runGuarded([this] { FormCreate(); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // Its seats tell the host they are gone, so it goes while the host is still here.
+    delete web;
+}
 
 void TForm1::buildWindow() {
     setWindowTitle(QStringLiteral("Pinwa聊天室!!!"));
@@ -168,6 +172,7 @@ void TForm1::FormCloseQuery(bool& canClose) {
     if (!canClose)
         return;
     // Participants are dropped at once, without leave notices.
+    stopWeb();
     host.endRoom();
     roomClient.stop();
 }

@@ -19,6 +19,7 @@ class QPushButton;
 class QStatusBar;
 class QTabWidget;
 class SettingsPage;
+class WebGateway;
 
 // The main window: owns the room state, both socket components, every control of
 // the three pages and every whisper window.
@@ -50,6 +51,8 @@ public:
     QPushButton* Button1;
     Appearance* appearance;
     Attention* attention;
+    // The room as a web page on its port + 1, while the host has it on.
+    WebGateway* web;
 
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -76,6 +79,9 @@ private:
     void S1Click();
     void Q1Click();
     void overgameClick();
+    void wireWeb();
+    void startWeb();
+    void stopWeb();
 
     // RoomView
     void setStatus(const QString& text) override;

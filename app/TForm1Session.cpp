@@ -14,7 +14,7 @@
 #include "ui/FlatButton.h"
 #include "ui/InputHistory.h"
 #include "ui/TForm2.h"
-#include "ui/TypedLine.h"
+#include "protocol/TypedLine.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -126,6 +126,7 @@ void TForm1::S1Click() {
 void TForm1::overgameClick() {
     if (!confirm(QStringLiteral("真的要结束连接吗?")))
         return;
+    stopWeb();
     host.endRoom();
     roomClient.endSession();
     leaveSession(false);
@@ -177,6 +178,8 @@ void TForm1::enterSession(bool asHost, const QByteArray& nickname, const QByteAr
     const QString nick = QStringLiteral("昵称:") + gb::toDisplay(nickname);
     xiaonc->setText(nick);
     xiaonc->setToolTip(nick);
+    if (asHost)
+        startWeb();
 }
 
 void TForm1::leaveSession(bool toSettingsPage) {

@@ -18,18 +18,23 @@ const QByteArray
     kBanned("\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xa1\n\xc4\xe3\xd2\xd1\xb1\xbb\xbd\xfb\xd6\xb9"
             "\xbd\xf8\xc8\xeb\xb1\xbe\xc1\xc4\xcc\xec\xca\xd2!");
 
+} // namespace
+
 // The dotted address of the connection's peer; empty once the peer is gone.
-QString peerAddress(const TCustomWinSocket* socket) {
+QString RoomHost::peerAddress(const TCustomWinSocket* socket) const {
     sockaddr_in peer{};
     socklen_t size = sizeof peer;
     if (::getpeername(socket->SocketId(), reinterpret_cast<sockaddr*>(&peer), &size) != 0 ||
         peer.sin_family != AF_INET)
         return {};
+    if (peer.sin_addr.s_addr == htonl(INADDR_LOOPBACK)) {
+        const auto proxied = proxied_.constFind(ntohs(peer.sin_port));
+        if (proxied != proxied_.cend())
+            return *proxied;
+    }
     char text[INET_ADDRSTRLEN] = {};
     return QString::fromLatin1(::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text));
 }
-
-} // namespace
 
 std::optional<RoomHost::Whereabouts> RoomHost::whereabouts(const QByteArray& nickname) const {
     const int seat = room_.findSeatByNickname(nickname);

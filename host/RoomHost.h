@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <array>
@@ -45,6 +46,12 @@ public:
     void J1Click();
     // Drops every participant at once; nobody gets a leave notice or a roster.
     void endRoom();
+    // A web seat's connection comes from this machine on behalf of a browser elsewhere;
+    // the gateway says where, so that the tooltip and bans see the browser.
+    void noteProxied(quint16 loopbackPort, const QString& address) {
+        proxied_.insert(loopbackPort, address);
+    }
+    void forgetProxied(quint16 loopbackPort) { proxied_.remove(loopbackPort); }
 
     // Socket events of ser.
     void serAccept(TCustomWinSocket* socket);
@@ -63,6 +70,7 @@ public:
     static constexpr int kJoinDeadlineMs = 10000;
 
 private:
+    QString peerAddress(const TCustomWinSocket* socket) const;
     void handleMessage(TCustomWinSocket* socket, const QByteArray& message);
     // Handles what the connection sent, as far as its budget allows.
     void serve(TCustomWinSocket* socket);
@@ -88,5 +96,6 @@ private:
     Meter meter_;
     int rosterBroadcasts_ = 0;
     QSet<QString> bannedAddresses_;
+    QHash<quint16, QString> proxied_;
     std::array<QDateTime, 101> joinedAt_{};
 };

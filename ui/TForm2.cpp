@@ -7,7 +7,7 @@
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
 #include "ui/InputHistory.h"
-#include "ui/TypedLine.h"
+#include "protocol/TypedLine.h"
 
 #include <QCloseEvent>
 #include <QFrame>

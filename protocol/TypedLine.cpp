@@ -1,4 +1,4 @@
-#include "ui/TypedLine.h"
+#include "protocol/TypedLine.h"
 
 #include <QRegularExpression>
 

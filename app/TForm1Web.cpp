@@ -1,0 +1,34 @@
+// The host's web page: started with the room when the host wants it, ended with it.
+#include "app/SettingsPage.h"
+#include "app/TForm1.h"
+#include "web/WebGateway.h"
+
+#include <QAbstractButton>
+#include <QSpinBox>
+
+void TForm1::wireWeb() {
+    web = new WebGateway(this);
+    web->setAddressBook(
+        [this](quint16 port, const QString& address) { host.noteProxied(port, address); },
+        [this](quint16 port) { host.forgetProxied(port); });
+}
+
+void TForm1::startWeb() {
+    const auto* wanted = settings->findChild<QAbstractButton*>(QStringLiteral("webJoin"));
+    if (wanted == nullptr || !wanted->isChecked())
+        return;
+    const int roomPort = settings->port2->value();
+    const int webPort = roomPort + 1;
+    QString error;
+    if (webPort > 65535 ||
+        !web->start(static_cast<quint16>(webPort), static_cast<quint16>(roomPort), &error)) {
+        // The room runs on; only the page is missing.
+        showNotice(QStringLiteral("网页端口 %1 用不了(%2),聊天室照常运行,但不能从网页加入。")
+                       .arg(webPort)
+                       .arg(error.isEmpty() ? QStringLiteral("端口号太大") : error));
+    }
+}
+
+void TForm1::stopWeb() {
+    web->stop();
+}

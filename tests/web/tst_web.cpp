@@ -1,0 +1,341 @@
+// Browser seats: what the room sees of them, and what the web surface refuses.
+#include "RoomFixture.h"
+#include "WebPage.h"
+#include "protocol/Wire.h"
+#include "web/WebGateway.h"
+
+#include <QCheckBox>
+#include <QTcpServer>
+#include <QJsonArray>
+#include <QtTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace wire;
+
+namespace {
+
+std::unique_ptr<RawPeer> rawJoin(TForm1& host, quint16 port, const QByteArray& nickname) {
+    auto peer = std::make_unique<RawPeer>(port);
+    peer->send(joinReply(nickname));
+    [&] { QTRY_VERIFY(userList(host).contains(nickname)); }();
+    [&] { QTRY_VERIFY(peer->poll().endsWith("\n")); }();
+    return peer;
+}
+
+std::unique_ptr<TForm1> startWebHost(quint16 port) {
+    auto form = std::make_unique<TForm1>();
+    form->show();
+    QTest::mouseClick(form->settings->RadioButton2, Qt::LeftButton);
+    auto* box = form->settings->findChild<QCheckBox*>(QStringLiteral("webJoin"));
+    if (box == nullptr) { // TEMP until the settings page has it
+        box = new QCheckBox(form->settings);
+        box->setObjectName(QStringLiteral("webJoin"));
+    }
+    box->setChecked(true);
+    form->settings->port2->setValue(port);
+    form->settings->ip2->setText(QStringLiteral("room"));
+    form->settings->nc2->setText(QStringLiteral("host"));
+    form->settings->SpeedButton2->click();
+    return form;
+}
+
+QJsonObject msg(const QString& type, std::initializer_list<std::pair<QString, QJsonValue>> more = {}) {
+    QJsonObject o{{QStringLiteral("type"), type}};
+    for (const auto& [k, v] : more)
+        o.insert(k, v);
+    return o;
+}
+
+// A browser on a loopback address of its own, speaking WebSocket by hand, so that
+// it can come from elsewhere than 127.0.0.1 and send what no browser would.
+class RawPage {
+public:
+    RawPage(quint16 webPort, const char* from, const QByteArray& origin) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        ::inet_pton(AF_INET, from, &a.sin_addr);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+        a.sin_port = htons(webPort);
+        ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        const QByteArray host = "127.0.0.1:" + QByteArray::number(webPort);
+        write("GET /ws HTTP/1.1\r\nHost: " + host + "\r\nUpgrade: websocket\r\n"
+              "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+              "Sec-WebSocket-Version: 13\r\nOrigin: " + origin + "\r\n\r\n");
+    }
+    ~RawPage() { ::close(fd_); }
+    void write(const QByteArray& bytes) { (void)::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+    // One masked frame, as a browser sends it.
+    void frame(quint8 opcode, const QByteArray& payload) {
+        QByteArray f(1, static_cast<char>(0x80 | opcode));
+        if (payload.size() < 126) {
+            f += static_cast<char>(0x80 | payload.size());
+        } else {
+            f += static_cast<char>(0x80 | 127);
+            for (int shift = 56; shift >= 0; shift -= 8)
+                f += static_cast<char>((quint64(payload.size()) >> shift) & 0xff);
+        }
+        const char mask[4] = {1, 2, 3, 4};
+        f.append(mask, 4);
+        for (qsizetype i = 0; i < payload.size(); ++i)
+            f += static_cast<char>(payload[i] ^ mask[i % 4]);
+        write(f);
+    }
+    // Everything received, waiting until it holds what is wanted or the peer closes.
+    QByteArray readUntil(const QByteArray& wanted) {
+        (void)QTest::qWaitFor([&] {
+            char buffer[65536];
+            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0)
+                got_.append(buffer, n);
+            closed_ = closed_ || n == 0;
+            return got_.contains(wanted) || closed_;
+        }, 5000);
+        return got_;
+    }
+    bool closed() const { return closed_; }
+
+private:
+    int fd_ = -1;
+    QByteArray got_;
+    bool closed_ = false;
+};
+
+QByteArray httpAnswer(quint16 webPort, const QByteArray& request) {
+    RawPeer peer(webPort);
+    peer.send(request);
+    [&] { QTRY_VERIFY(peer.closedByPeer()); }();
+    return peer.poll();
+}
+
+} // namespace
+
+class TestWeb : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Everyone else receives, byte for byte, what a desktop participant in that seat causes.
+    void webSeatSendsTheBytesOfADesktopSeat() {
+        const QByteArray desktop = joeSees(false);
+        const QByteArray web = joeSees(true);
+        QVERIFY(desktop.contains(whisperLine("amy", "two")));
+        QCOMPARE(web, desktop);
+    }
+
+    void refusedJoinsSayWhatTheDesktopSays() {
+        const quint16 port = freePort();
+        auto host = startWebHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        WebPage page(port + 1);
+        QVERIFY(page.waitOpen());
+        page.send(msg("join", {{"nickname", "joe"}}));
+        QCOMPARE(page.take("notice").value("text").toString(),
+                 QStringLiteral("对不起!\n这个昵称已经有人用了!"));
+        QVERIFY(!page.take("ended").isEmpty());
+        page.send(msg("join", {{"nickname", QStringLiteral("服务器")}}));
+        QCOMPARE(page.take("notice").value("text").toString(),
+                 QStringLiteral("对不起,昵称不能为\"服务器\"!"));
+        QCOMPARE(userList(*host), (QList<QByteArray>{"joe", "host"}));
+    }
+
+    void textGb2312CannotHoldIsKeptNotSent() {
+        const quint16 port = freePort();
+        auto host = startWebHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        WebPage page(port + 1);
+        QVERIFY(page.waitOpen());
+        page.send(msg("join", {{"nickname", "amy"}}));
+        QTRY_VERIFY(userList(*host).contains("amy"));
+        joe->forget();
+        const QString typed = QStringLiteral("好的😀呀");
+        page.send(msg("talk", {{"to", "joe"}, {"text", typed}}));
+        const QJsonObject kept = page.take("cannotSend");
+        QCOMPARE(kept.value("text").toString(), typed);
+        QCOMPARE(kept.value("chars").toArray(), QJsonArray{QStringLiteral("😀")});
+        page.send(msg("talk", {{"to", "joe"}, {"text", "ok"}}));
+        QTRY_VERIFY(joe->poll().contains("ok"));
+        QCOMPARE(joe->poll(), line(talkLine("amy", "joe", "ok")));
+    }
+
+    // A phone that slept comes back to its seat and what it missed; nobody saw it go.
+    void droppedPageComesBackToItsSeat() {
+        const quint16 port = freePort();
+        auto host = startWebHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        QJsonObject token;
+        qint64 seen = 0;
+        {
+            WebPage page(port + 1);
+            QVERIFY(page.waitOpen());
+            page.send(msg("join", {{"nickname", "amy"}}));
+            token = page.take("token");
+            QVERIFY(!page.take("users").isEmpty());
+            seen = page.got.last().value("n").toInteger();
+            page.socket().abort();
+        }
+        joe->forget();
+        joe->send(line(talkLine("joe", "amy", "still there?")));
+        QTRY_VERIFY(logLines(*host).size() >= 2);
+        WebPage back(port + 1);
+        QVERIFY(back.waitOpen());
+        back.send(msg("resume", {{"token", token.value("token")}, {"n", seen}}));
+        QVERIFY(!back.take("resumed").isEmpty());
+        const QJsonObject missed = back.take("line");
+        QCOMPARE(missed.value("text").toString(), QStringLiteral("joe 对 amy 说: still there?"));
+        QCOMPARE(missed.value("kind").toString(), QStringLiteral("toMe"));
+        QVERIFY(userList(*host).contains("amy"));
+        QVERIFY(!joe->poll().contains(kRoster));
+    }
+
+    // The tooltip and bans see the browser's own address, not the gateway's.
+    void banByAddressReachesTheBrowser() {
+        const quint16 port = freePort();
+        const QByteArray origin = "http://127.0.0.1:" + QByteArray::number(port + 1);
+        auto host = startWebHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        RawPage bob(port + 1, "127.0.0.2", origin);
+        bob.readUntil("\r\n\r\n");
+        bob.frame(1, R"({"type":"join","nickname":"bob"})");
+        QTRY_VERIFY(userList(*host).contains("bob"));
+        QCOMPARE(host->host.whereabouts("bob")->address, QStringLiteral("127.0.0.2"));
+        QCOMPARE(host->host.whereabouts("joe")->address, QStringLiteral("127.0.0.1"));
+        choose(*host, "bob");
+        host->host.J1Click();
+        QTRY_VERIFY(!userList(*host).contains("bob"));
+        RawPage again(port + 1, "127.0.0.2", origin);
+        again.readUntil("\r\n\r\n");
+        again.frame(1, R"({"type":"join","nickname":"bob2"})");
+        QVERIFY(again.readUntil("ended").contains(
+            QStringLiteral("你已被禁止进入本聊天室").toUtf8()));
+        QVERIFY(userList(*host).contains("joe"));
+    }
+
+    void badWebSocketInputIsRefused_data() {
+        QTest::addColumn<quint8>("opcode");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QByteArray>("answer"); // empty: the connection is closed
+        QTest::newRow("unknown request") << quint8(1) << QByteArray(R"({"type":"fly"})")
+                                         << QByteArray(R"("type":"refused")");
+        QTest::newRow("not JSON") << quint8(1) << QByteArray("hello") << QByteArray(R"("refused")");
+        QTest::newRow("binary") << quint8(2) << QByteArray("\x01\x02") << QByteArray(R"("refused")");
+        QTest::newRow("invalid UTF-8") << quint8(1) << QByteArray("{\"type\":\"\xff\"}") << QByteArray();
+        QTest::newRow("over 64 KiB") << quint8(1) << QByteArray(70 * 1024, ' ') << QByteArray();
+    }
+
+    void badWebSocketInputIsRefused() {
+        QFETCH(quint8, opcode);
+        QFETCH(QByteArray, payload);
+        QFETCH(QByteArray, answer);
+        const quint16 port = freePort();
+        auto host = startWebHost(port);
+        RawPage page(port + 1, "127.0.0.1", "http://127.0.0.1:" + QByteArray::number(port + 1));
+        QVERIFY(page.readUntil("\r\n\r\n").startsWith("HTTP/1.1 101"));
+        page.frame(opcode, payload);
+        if (answer.isEmpty()) {
+            page.readUntil("never");
+            QVERIFY(page.closed());
+        } else {
+            QVERIFY(page.readUntil(answer).contains(answer));
+        }
+        QCOMPARE(userList(*host), QList<QByteArray>{"host"});
+    }
+
+    void httpServesOnlyThePage_data() {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("status");
+        const QByteArray ws = "GET /ws HTTP/1.1\r\nHost: 127.0.0.1:%P\r\nUpgrade: websocket\r\n"
+                              "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                              "Sec-WebSocket-Version: 13\r\n";
+        QTest::newRow("the page") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\n\r\n") << QByteArray("200");
+        QTest::newRow("outside") << QByteArray("GET /../../etc/passwd HTTP/1.1\r\n\r\n") << QByteArray("404");
+        QTest::newRow("encoded") << QByteArray("GET /%2e%2e/etc/passwd HTTP/1.1\r\n\r\n") << QByteArray("404");
+        QTest::newRow("post") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 1\r\n\r\nx") << QByteArray("405");
+        QTest::newRow("garbage") << QByteArray("\x01\x02\r\n\r\n") << QByteArray("400");
+        QTest::newRow("huge head") << QByteArray("GET / HTTP/1.1\r\nX: " + QByteArray(9000, 'a') + "\r\n\r\n") << QByteArray("431");
+        QTest::newRow("other site") << ws + "Origin: http://evil.example\r\n\r\n" << QByteArray("403");
+        QTest::newRow("rebound name") << QByteArray(ws).replace("127.0.0.1", "evil.example") +
+                                             "Origin: http://evil.example:%P\r\n\r\n" << QByteArray("403");
+        QTest::newRow("no origin") << ws + "\r\n" << QByteArray("403");
+    }
+
+    void httpServesOnlyThePage() {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, status);
+        const quint16 port = freePort();
+        auto host = startWebHost(port);
+        const QByteArray answer =
+            httpAnswer(port + 1, QByteArray(request).replace("%P", QByteArray::number(port + 1)));
+        QVERIFY2(answer.startsWith("HTTP/1.1 " + status), answer.left(80).constData());
+        QVERIFY(answer.contains("X-Content-Type-Options: nosniff\r\n"));
+        QVERIFY(answer.contains("Content-Security-Policy: "));
+    }
+
+    void takenPortLeavesTheRoomRunning() {
+        const quint16 port = freePort();
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress::AnyIPv4, port + 1));
+        dialogs.clear();
+        auto host = startWebHost(port);
+        QTRY_COMPARE(dialogs.texts("message").size(), 1);
+        QVERIFY(dialogs.texts("message").first().contains(QString::number(port + 1)));
+        auto joe = rawJoin(*host, port, "joe");
+        QVERIFY(userList(*host).contains("joe"));
+    }
+
+private:
+    ScriptedDialogs dialogs;
+
+    // Amy joins, talks to joe, whispers him twice and leaves, from a desktop copy or a page.
+    QByteArray joeSees(bool fromWeb) {
+        const quint16 port = freePort();
+        auto host = startWebHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        joe->forget();
+        std::unique_ptr<TForm1> desktop;
+        std::unique_ptr<WebPage> page;
+        if (fromWeb) {
+            page = std::make_unique<WebPage>(port + 1);
+            page->waitOpen();
+            page->send(msg("join", {{"nickname", "amy"}}));
+        } else {
+            desktop = std::make_unique<TForm1>();
+            desktop->show();
+            connectClient(*desktop, port, QStringLiteral("amy"));
+        }
+        [&] { QTRY_VERIFY(joe->poll().contains("joe\namy\nhost")); }();
+        if (fromWeb) {
+            page->send(msg("talk", {{"to", "joe"}, {"text", QStringLiteral("你好")}}));
+            page->send(msg("openWhisper", {{"nickname", "joe"}}));
+        } else {
+            [&] { QTRY_VERIFY(userList(*desktop).contains("joe")); }();
+            choose(*desktop, "joe");
+            say(*desktop, QStringLiteral("你好"));
+            desktop->chat->Q1->trigger();
+        }
+        if (fromWeb) {
+            page->take("whisperOpen");
+            page->send(msg("whisper", {{"peer", "000"}, {"text", "one"}}));
+            page->send(msg("whisper", {{"peer", "000"}, {"text", "two"}}));
+        } else {
+            [&] { QTRY_VERIFY(windowFor(*desktop, "000") != nullptr); }();
+            for (const char* text : {"one", "two"}) {
+                windowFor(*desktop, "000")->Edit1->setText(QString::fromLatin1(text));
+                QTest::keyClick(windowFor(*desktop, "000")->Edit1, Qt::Key_Return);
+            }
+        }
+        [&] { QTRY_VERIFY(joe->poll().contains(whisperLine("amy", "two"))); }();
+        if (fromWeb)
+            page->send(msg("leave"));
+        else
+            desktop->client.Stop();
+        [&] { QTRY_VERIFY(joe->poll().endsWith("joe\nhost\n")); }();
+        return joe->poll();
+    }
+};
+
+QTEST_MAIN(TestWeb)
+#include "tst_web.moc"

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTcpServer>
+#include <QWebSocketServer>
+#include <functional>
+
+class QTcpSocket;
+class QWebSocket;
+class WebSeat;
+
+// The host's web surface on the room's port + 1: the page over HTTP and its
+// WebSocket, each joined page a WebSeat on the room's own port.
+class WebGateway : public QObject {
+    Q_OBJECT
+public:
+    // Tells the host which browser a loopback connection from that port stands for.
+    using AddressNote = std::function<void(quint16 loopbackPort, const QString& address)>;
+    using AddressForget = std::function<void(quint16 loopbackPort)>;
+
+    static constexpr qint64 kMaxMessage = 64 * 1024;
+    // Pages that have not joined, and HTTP connections that have not finished asking.
+    static constexpr int kMaxWaitingPages = 16;
+    static constexpr int kMaxHttpConnections = 64;
+    static constexpr int kDeadlineMs = 10000;
+
+    explicit WebGateway(QObject* parent = nullptr);
+    ~WebGateway() override;
+
+    void setAddressBook(AddressNote note, AddressForget forget);
+    // Listens on every IPv4 address; false with the reason when the port is taken.
+    bool start(quint16 webPort, quint16 roomPort, QString* error = nullptr);
+    // Ends every page and every seat.
+    void stop();
+    bool isRunning() const { return http_.isListening(); }
+    quint16 port() const { return http_.serverPort(); }
+    int seatCount() const { return static_cast<int>(seats_.size()); }
+
+private:
+    struct Page {
+        WebSeat* seat = nullptr;
+        QString address;
+        bool joining = false;
+    };
+
+    void accept();
+    void readHead(QTcpSocket* socket);
+    void answer(QTcpSocket* socket, const QByteArray& method, const QByteArray& path);
+    void upgrade(QTcpSocket* socket);
+    void openPage(QWebSocket* page);
+    void pageMessage(QWebSocket* page, const QString& text);
+    void pageGone(QWebSocket* page);
+    void refuse(QWebSocket* page, const QString& text);
+    void join(QWebSocket* page, const QString& nickname);
+    void resume(QWebSocket* page, const QByteArray& token, qint64 lastSeen);
+    void seatFinished(WebSeat* seat);
+    int waitingPages() const;
+
+    QTcpServer http_;
+    QWebSocketServer ws_;
+    quint16 roomPort_ = 0;
+    int httpConnections_ = 0;
+    QHash<QWebSocket*, Page> pages_;
+    QHash<QByteArray, WebSeat*> seats_; // by resume token
+    AddressNote note_;
+    AddressForget forget_;
+};

@@ -1,0 +1,351 @@
+#include "web/WebSeat.h"
+
+#include "protocol/Gb.h"
+#include "protocol/LineKind.h"
+#include "protocol/TypedLine.h"
+#include "protocol/Wire.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRandomGenerator>
+#include <QTime>
+#include <QWebSocket>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+// What the room state needs of a whisper thread, and what the page calls it.
+class WebThread : public WhisperPeer {
+public:
+    QByteArray peerSeatField() const override { return seatField; }
+    QByteArray seatField;
+    QByteArray name;
+};
+
+namespace {
+
+// Enough for a phone that slept through a busy minute; beyond it the oldest go.
+constexpr qsizetype kKeptBytes = 1 << 20;
+constexpr std::size_t kKeptFrames = 4000;
+
+QString now() {
+    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString kindName(wire::LineKind kind) {
+    switch (kind) {
+    case wire::LineKind::Own:
+        return QStringLiteral("own");
+    case wire::LineKind::ToMe:
+        return QStringLiteral("toMe");
+    case wire::LineKind::Notice:
+        return QStringLiteral("notice");
+    case wire::LineKind::Other:
+        break;
+    }
+    return QStringLiteral("other");
+}
+
+// A line as the page shows it: without the CR that ends it on the wire.
+QString shown(QByteArray line) {
+    while (line.endsWith('\r') || line.endsWith('\n'))
+        line.chop(1);
+    return gb::toDisplay(line);
+}
+
+quint16 localPortOf(int fd) {
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0)
+        return 0;
+    return ntohs(local.sin_port);
+}
+
+} // namespace
+
+WebSeat::WebSeat(quint16 roomPort, QObject* parent)
+    : QObject(parent), roomPort_(roomPort), roomClient_(room_, client_, *this) {
+    const quint64 a = QRandomGenerator::system()->generate64();
+    const quint64 b = QRandomGenerator::system()->generate64();
+    token_ = (QByteArray::number(a, 16).rightJustified(16, '0') +
+              QByteArray::number(b, 16).rightJustified(16, '0'));
+    quiet_.setSingleShot(true);
+    connect(&quiet_, &QTimer::timeout, this, [this] { serveQueue(); });
+    keep_.setSingleShot(true);
+    keep_.setInterval(kKeepMs);
+    connect(&keep_, &QTimer::timeout, this, [this] { end(); });
+}
+
+WebSeat::~WebSeat() {
+    // The room sees the connection close, as when a desktop window closes.
+    roomClient_.stop();
+}
+
+bool WebSeat::join(QWebSocket* page, const QString& nickname) {
+    page_ = page;
+    if (!encodable(QJsonObject{{QStringLiteral("request"), QStringLiteral("join")}}, nickname))
+        return false;
+    roomClient_.SpeedButton1Click(
+        {QStringLiteral("127.0.0.1"), roomPort_, gb::fromTyped(nickname)});
+    if (!entered_)
+        return false;
+    localPort_ = localPortOf(client_.Connection()->SocketId());
+    send({{QStringLiteral("type"), QStringLiteral("token")},
+          {QStringLiteral("token"), QString::fromLatin1(token_)}});
+    return true;
+}
+
+void WebSeat::attach(QWebSocket* page, qint64 lastSeen) {
+    keep_.stop();
+    if (page_ != nullptr && page_ != page)
+        page_->close(); // an older tab of the same seat gives way
+    page_ = page;
+    page_->sendTextMessage(QStringLiteral(R"({"type":"resumed"})"));
+    for (const Sent& s : kept_) {
+        if (s.number > lastSeen)
+            page_->sendTextMessage(QString::fromUtf8(s.frame));
+    }
+}
+
+void WebSeat::detach() {
+    page_ = nullptr;
+    if (!ending_)
+        keep_.start();
+}
+
+void WebSeat::send(QJsonObject message) {
+    message.insert(QStringLiteral("n"), ++lastNumber_);
+    const QByteArray frame = QJsonDocument(message).toJson(QJsonDocument::Compact);
+    kept_.push_back({lastNumber_, frame});
+    keptBytes_ += frame.size();
+    while (keptBytes_ > kKeptBytes || kept_.size() > kKeptFrames) {
+        keptBytes_ -= kept_.front().frame.size();
+        kept_.pop_front();
+    }
+    if (page_ != nullptr)
+        page_->sendTextMessage(QString::fromUtf8(frame));
+}
+
+void WebSeat::request(const QJsonObject& message) {
+    queue_.push_back(message);
+    serveQueue();
+}
+
+void WebSeat::serveQueue() {
+    while (!queue_.empty() && !quiet_.isActive() && !ending_) {
+        const QJsonObject message = queue_.front();
+        queue_.pop_front();
+        handle(message);
+    }
+}
+
+void WebSeat::handle(const QJsonObject& message) {
+    const QString type = message.value(QStringLiteral("type")).toString();
+    const QString text = message.value(QStringLiteral("text")).toString();
+    if (type == QStringLiteral("leave")) {
+        end();
+    } else if (!roomClient_.isConnected()) {
+        send({{QStringLiteral("type"), QStringLiteral("refused")},
+              {QStringLiteral("text"), QStringLiteral("还没有连接到聊天室")}});
+    } else if (type == QStringLiteral("talk")) {
+        talk(message.value(QStringLiteral("to")).toString(), text);
+    } else if (type == QStringLiteral("openWhisper")) {
+        openWhisper(message.value(QStringLiteral("nickname")).toString());
+    } else if (type == QStringLiteral("whisper")) {
+        // Keeps consecutive whispers in separate reads at the peer, as the desktop's pause does.
+        if (whisper(message.value(QStringLiteral("peer")).toString(), text))
+            quiet_.start(kWhisperQuietMs);
+    } else {
+        send({{QStringLiteral("type"), QStringLiteral("refused")},
+              {QStringLiteral("text"), QStringLiteral("不明白的请求")}});
+    }
+}
+
+bool WebSeat::encodable(const QJsonObject& request, const QString& text) {
+    QStringList missing;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString one = text.mid(i, length);
+        if (!gb::canHold(one) && !missing.contains(one))
+            missing.append(one);
+        i += length - 1;
+    }
+    if (missing.isEmpty())
+        return true;
+    QJsonObject answer = request;
+    answer.insert(QStringLiteral("type"), QStringLiteral("cannotSend"));
+    answer.insert(QStringLiteral("text"), text);
+    answer.insert(QStringLiteral("chars"), QJsonArray::fromStringList(missing));
+    send(answer);
+    return false;
+}
+
+bool WebSeat::inUserList(const QByteArray& nickname) const {
+    return users_.contains(nickname);
+}
+
+void WebSeat::talk(const QString& to, const QString& typed) {
+    if (typed.isEmpty())
+        return;
+    const QByteArray addressee = gb::fromTyped(to);
+    // Only someone in the list, as on the desktop: a name of the page's own could forge lines.
+    if (to.isEmpty() || !inUserList(addressee)) {
+        showNotice(QStringLiteral("请选择说话对象!"));
+        return;
+    }
+    const QString oneLine = typing::oneLine(typed);
+    const QJsonObject request{{QStringLiteral("request"), QStringLiteral("talk")}};
+    if (!encodable(request, oneLine))
+        return;
+    const QByteArray text = gb::fromTyped(oneLine);
+    const QByteArray line = addressee == room_.ownNickname
+                                ? wire::selfTalkLine(room_.ownNickname, text)
+                                : wire::talkLine(room_.ownNickname, addressee, text);
+    if (line.size() > wire::kMaxLineBytes) {
+        showNotice(typing::tooLongNotice());
+        return;
+    }
+    roomClient_.talk(line);
+}
+
+void WebSeat::openWhisper(const QString& nickname) {
+    const QByteArray chosen = gb::fromTyped(nickname);
+    if (nickname.isEmpty() || !inUserList(chosen)) {
+        showNotice(QStringLiteral("请选择聊天对象!"));
+        return;
+    }
+    if (chosen == room_.ownNickname) {
+        showNotice(QStringLiteral("为什么要跟自己说悄悄话呢!?"));
+        return;
+    }
+    roomClient_.requestWhisper(chosen);
+}
+
+bool WebSeat::whisper(const QString& peer, const QString& typed) {
+    const int slot = room_.findWhisper(peer.toLatin1());
+    if (slot < 0 || peer.size() != 3) {
+        send({{QStringLiteral("type"), QStringLiteral("refused")},
+              {QStringLiteral("text"), QStringLiteral("没有这个悄悄话")}});
+        return false;
+    }
+    if (typed.isEmpty())
+        return false;
+    const QString oneLine = typing::oneLine(typed);
+    if (!encodable({{QStringLiteral("request"), QStringLiteral("whisper")},
+                    {QStringLiteral("peer"), peer}},
+                   oneLine))
+        return false;
+    const QByteArray line = wire::whisperLine(room_.ownNickname, gb::fromTyped(oneLine));
+    if (line.size() > wire::kMaxLineBytes) {
+        showNotice(typing::tooLongNotice());
+        return false;
+    }
+    roomClient_.sendWhisper(peer.toLatin1(), line);
+    send({{QStringLiteral("type"), QStringLiteral("whisper")},
+          {QStringLiteral("peer"), peer},
+          {QStringLiteral("text"), shown(line)},
+          {QStringLiteral("kind"), QStringLiteral("own")},
+          {QStringLiteral("time"), now()}});
+    return true;
+}
+
+void WebSeat::end() {
+    if (ending_)
+        return;
+    ending_ = true;
+    keep_.stop();
+    queue_.clear();
+    // After whatever notices the ending brought.
+    QTimer::singleShot(0, this, [this] {
+        send({{QStringLiteral("type"), QStringLiteral("ended")},
+              {QStringLiteral("text"), QStringLiteral("连接断开!")}});
+        emit finished(this);
+    });
+}
+
+void WebSeat::setStatus(const QString& text) {
+    send({{QStringLiteral("type"), QStringLiteral("status")}, {QStringLiteral("text"), text}});
+}
+
+void WebSeat::showNotice(const QString& text) {
+    send({{QStringLiteral("type"), QStringLiteral("notice")}, {QStringLiteral("text"), text}});
+}
+
+void WebSeat::reportErrorLater(const QString& text) {
+    showNotice(text);
+}
+
+void WebSeat::enterSession(bool, const QByteArray& nickname, const QByteArray&) {
+    entered_ = true;
+    send({{QStringLiteral("type"), QStringLiteral("session")},
+          {QStringLiteral("nickname"), gb::toDisplay(nickname)}});
+}
+
+void WebSeat::leaveSession(bool) {
+    users_.clear();
+    if (entered_)
+        end();
+}
+
+void WebSeat::appendLog(const QByteArray& line) {
+    send({{QStringLiteral("type"), QStringLiteral("line")},
+          {QStringLiteral("text"), shown(line)},
+          {QStringLiteral("kind"), kindName(wire::classifyLine(line, room_.ownNickname))},
+          {QStringLiteral("time"), now()}});
+}
+
+void WebSeat::setUserList(const QList<QByteArray>& nicknames) {
+    users_ = nicknames;
+}
+
+void WebSeat::setOnlineCount(int count) {
+    QJsonArray names;
+    for (const QByteArray& n : users_)
+        names.append(gb::toDisplay(n));
+    send({{QStringLiteral("type"), QStringLiteral("users")},
+          {QStringLiteral("nicknames"), names},
+          {QStringLiteral("count"), count}});
+}
+
+WhisperPeer* WebSeat::createWhisper(int slot) {
+    threads_.push_back(std::make_unique<WebThread>());
+    room_.whispers[slot] = threads_.back().get();
+    return threads_.back().get();
+}
+
+void WebSeat::sendThread(const char* type, const WebThread& thread, bool focus) {
+    QJsonObject message{{QStringLiteral("type"), QString::fromLatin1(type)},
+                        {QStringLiteral("peer"), QString::fromLatin1(thread.seatField)},
+                        {QStringLiteral("name"), gb::toDisplay(thread.name)}};
+    if (qstrcmp(type, "whisperOpen") == 0)
+        message.insert(QStringLiteral("focus"), focus);
+    send(message);
+}
+
+void WebSeat::setWhisperCaption(WhisperPeer* window, const QByteArray& peerName) {
+    auto* thread = static_cast<WebThread*>(window);
+    thread->name = peerName;
+    sendThread("whisperName", *thread);
+}
+
+void WebSeat::setWhisperPeer(WhisperPeer* window, const QByteArray& seatField) {
+    auto* thread = static_cast<WebThread*>(window);
+    thread->seatField = seatField;
+    sendThread("whisperOpen", *thread);
+}
+
+void WebSeat::appendWhisper(WhisperPeer* window, const QByteArray& line) {
+    const auto* thread = static_cast<WebThread*>(window);
+    send({{QStringLiteral("type"), QStringLiteral("whisper")},
+          {QStringLiteral("peer"), QString::fromLatin1(thread->seatField)},
+          {QStringLiteral("text"), shown(line)},
+          {QStringLiteral("kind"), QStringLiteral("other")},
+          {QStringLiteral("time"), now()}});
+}
+
+void WebSeat::showWhisper(WhisperPeer* window) {
+    sendThread("whisperOpen", *static_cast<WebThread*>(window));
+}
+
+void WebSeat::focusWhisperInput(WhisperPeer* window) {
+    sendThread("whisperOpen", *static_cast<WebThread*>(window), true);
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "client/RoomClient.h"
+#include "net/Sockets.h"
+#include "protocol/RoomState.h"
+#include "protocol/RoomView.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include <QWebSocket>
+class WebThread;
+
+// One browser's seat: a headless room client on a loopback connection to the
+// room's own port, so the room sees exactly what a desktop participant sends.
+// It outlives its page's connection for a while, so a phone that slept can come
+// back to the same seat and the messages it missed.
+class WebSeat : public QObject, private RoomView {
+    Q_OBJECT
+public:
+    // How long a seat waits for its page to come back.
+    static constexpr int kKeepMs = 60000;
+    // Where a desktop whisper window blocks after a whisper, the seat queues.
+    static constexpr int kWhisperQuietMs = 200;
+
+    WebSeat(quint16 roomPort, QObject* parent = nullptr);
+    ~WebSeat() override;
+
+    // Tries to take a seat under that nickname; false when the attempt ended at
+    // once (what the desktop refuses before connecting), its notice already sent.
+    bool join(QWebSocket* page, const QString& nickname);
+    // A page comes back: everything after its last seen message is sent again.
+    void attach(QWebSocket* page, qint64 lastSeen);
+    // The page's connection dropped: the seat waits for it.
+    void detach();
+    // A request of the page other than join and resume.
+    void request(const QJsonObject& message);
+
+    QByteArray token() const { return token_; }
+    // The loopback port the room sees this seat's connection come from.
+    quint16 localPort() const { return localPort_; }
+    QWebSocket* page() const { return page_; }
+
+signals:
+    // The seat is over; the gateway lets it go.
+    void finished(WebSeat* seat);
+
+private:
+    void send(QJsonObject message);
+    void serveQueue();
+    void handle(const QJsonObject& message);
+    void talk(const QString& to, const QString& text);
+    void openWhisper(const QString& nickname);
+    bool whisper(const QString& peer, const QString& text);
+    bool encodable(const QJsonObject& request, const QString& text);
+    bool inUserList(const QByteArray& nickname) const;
+    void end();
+
+    // RoomView, as a page sees it.
+    void setStatus(const QString& text) override;
+    void showNotice(const QString& text) override;
+    bool confirm(const QString&) override { return false; }
+    std::optional<QString> askText(const QString&, const QString&) override { return {}; }
+    void focusField(Field) override {}
+    void enterSession(bool asHost, const QByteArray& nickname, const QByteArray& roomName) override;
+    void leaveSession(bool toSettingsPage) override;
+    void appendLog(const QByteArray& line) override;
+    void setUserList(const QList<QByteArray>& nicknames) override;
+    std::optional<QByteArray> selectedUser() const override { return std::nullopt; }
+    void removeSelectedUser() override {}
+    void setOnlineCount(int count) override;
+    void reportErrorLater(const QString& text) override;
+    WhisperPeer* createWhisper(int slot) override;
+    void setWhisperCaption(WhisperPeer* window, const QByteArray& peerName) override;
+    void setWhisperPeer(WhisperPeer* window, const QByteArray& seatField) override;
+    void appendWhisper(WhisperPeer* window, const QByteArray& line) override;
+    void showWhisper(WhisperPeer* window) override;
+    void focusWhisperInput(WhisperPeer* window) override;
+    // The room client never pauses; the host does.
+    void pause(int) override {}
+
+    void sendThread(const char* type, const WebThread& thread, bool focus = false);
+
+    quint16 roomPort_;
+    RoomState room_;
+    TClientSocket client_;
+    RoomClient roomClient_;
+    std::vector<std::unique_ptr<WebThread>> threads_;
+    QList<QByteArray> users_;
+    QPointer<QWebSocket> page_;
+    QByteArray token_;
+    quint16 localPort_ = 0;
+    bool entered_ = false;
+    bool ending_ = false;
+
+    // What was sent lately, numbered, for a page that comes back.
+    struct Sent {
+        qint64 number;
+        QByteArray frame;
+    };
+    std::deque<Sent> kept_;
+    qsizetype keptBytes_ = 0;
+    qint64 lastNumber_ = 0;
+
+    std::deque<QJsonObject> queue_;
+    QTimer quiet_;
+    QTimer keep_;
+};
