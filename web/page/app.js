@@ -5,6 +5,7 @@
 const TITLE = 'Pinwa 聊天室';
 const TOKEN_KEY = 'pinwa.token';
 const NICK_KEY = 'pinwa.nickname';
+const TO_KEY = 'pinwa.addressee';
 const RETRY_MS = [1000, 2000, 4000, 5000];
 
 const $ = (id) => document.getElementById(id);
@@ -19,11 +20,14 @@ const ui = {
 
 let ws = null;
 let nickname = sessionStorage.getItem(NICK_KEY) || '';
-let addressee = '';      // the nickname last chosen in list1, kept across roster changes
+// The nickname last chosen in list1, kept across roster changes and reloads.
+let addressee = sessionStorage.getItem(TO_KEY) || '';
 let wanted = null;       // what to send once the socket opens: a join or a resume
 let retries = 0;
 let retryTimer = 0;
 let unread = 0;
+// The number of the last numbered frame shown, so a resume asks only for what was missed.
+let lastSeen = 0;
 // The input and text of the last send, so a refusal can give the text back.
 let lastSent = null;
 
@@ -37,12 +41,18 @@ function connect() {
   ws = socket;
   socket.onopen = () => {
     retries = 0;
+    setStatus('连接到服务器!');
     if (wanted) send(wanted);
   };
   socket.onmessage = (e) => {
     let m;
     try { m = JSON.parse(e.data); } catch (_) { return; }
-    if (m && typeof m.type === 'string' && handlers[m.type]) handlers[m.type](m);
+    if (!m || typeof m.type !== 'string' || !handlers[m.type]) return;
+    if (typeof m.n === 'number') {
+      if (m.n <= lastSeen) return; // already shown before the drop
+      lastSeen = m.n;
+    }
+    handlers[m.type](m);
   };
   socket.onclose = () => {
     if (ws !== socket) return;
@@ -54,7 +64,7 @@ function connect() {
       return;
     }
     // The seat is kept for a while after a drop: come back for it.
-    wanted = { type: 'resume', token };
+    wanted = { type: 'resume', token, n: lastSeen };
     setStatus('连接断开!');
     retryTimer = setTimeout(connect, RETRY_MS[Math.min(retries++, RETRY_MS.length - 1)]);
   };
@@ -108,7 +118,8 @@ const handlers = {
     showJoin(m.text);
   },
   cannotSend(m) {
-    const input = m.request === 'whisper' ? thread(m.peer).input : ui.input;
+    const input = m.request === 'join' ? ui.nc1
+      : m.request === 'whisper' ? thread(m.peer).input : ui.input;
     input.value = m.text;
     lastSent = null;
     showUnsendable(input, m.chars || []);
@@ -136,7 +147,6 @@ function showJoin(text) {
   ui.leave.hidden = true;
   ui.joinForm.hidden = false;
   ui.joinText.textContent = text || '';
-  ui.join.disabled = false;
   ui.nc1.value = ui.nc1.value || nickname;
   ui.nc1.focus();
 }
@@ -155,6 +165,7 @@ function clearChat() {
   for (const t of threads.values()) { t.panel.remove(); t.tab.remove(); }
   threads.clear();
   addressee = '';
+  sessionStorage.removeItem(TO_KEY);
   ui.heshe.textContent = '';
   selectTab(null);
 }
@@ -207,6 +218,7 @@ function showUsers(names, count) {
 
 function choose(name) {
   addressee = name;
+  sessionStorage.setItem(TO_KEY, name);
   ui.heshe.textContent = name;
   for (const b of ui.list.querySelectorAll('button')) {
     b.setAttribute('aria-pressed', String(b.dataset.nickname === name));
@@ -363,6 +375,8 @@ ui.joinForm.addEventListener('submit', (e) => {
   const name = ui.nc1.value;
   if (!name) { showNotice('昵称不能为空!'); return; }
   forgetSeat();
+  showUnsendable(ui.nc1, []);
+  lastSeen = 0; // a new seat numbers its frames anew
   nickname = name;
   ui.joinText.textContent = '';
   clearChat();
@@ -403,10 +417,12 @@ if (window.visualViewport) {
   fit();
 }
 
-// A reload inside the same tab takes the seat back.
+// A reload inside the same tab takes the seat back, and with n 0 all that the
+// gateway kept of it, since the reloaded page has none of it.
 const savedToken = sessionStorage.getItem(TOKEN_KEY);
 if (savedToken) {
-  wanted = { type: 'resume', token: savedToken };
+  ui.heshe.textContent = addressee;
+  wanted = { type: 'resume', token: savedToken, n: 0 };
   connect();
 } else {
   showJoin('');
