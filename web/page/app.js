@@ -54,12 +54,14 @@ function connect() {
     }
     handlers[m.type](m);
   };
-  socket.onclose = () => {
+  socket.onclose = (e) => {
     if (ws !== socket) return;
     ws = null;
+    // 1001 is the host ending the room: no seat is kept to come back to.
+    if (e.code === 1001) forgetSeat();
     const token = sessionStorage.getItem(TOKEN_KEY);
     if (!token) { // nothing to keep: the room ended or we never got a seat
-      if (!ui.chat.hidden) showJoin('连接断开!');
+      if (!ui.chat.hidden) showJoin(e.reason || '连接断开!');
       setStatus('连接断开!');
       return;
     }
