@@ -11,6 +11,7 @@ packages=(
     dbus-daemon
     clang libclang-rt-14-dev
     desktop-file-utils appstream
+    chromium chromium-driver python3-selenium
 )
 
 missing=()
