@@ -1,11 +1,13 @@
 #include "app/SettingsPage.h"
 
+#include "app/ProgramSettings.h"
 #include "appearance/Appearance.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/FlatButton.h"
 #include "ui/PreviewWidgets.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -69,8 +71,8 @@ SettingsPage::SettingsPage(QWidget* parent) : QWidget(parent) {
     buildAppearance();
 
     // Visual order: role, client panel, host panel, appearance.
-    QWidget* order[] = {RadioButton1, RadioButton2, ip1, port1,        nc1, SpeedButton1,
-                        port2,        ip2,          nc2, SpeedButton2, com1};
+    QWidget* order[] = {RadioButton1, RadioButton2, ip1, port1, nc1,          SpeedButton1,
+                        port2,        webJoin,      ip2, nc2,   SpeedButton2, com1};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -106,6 +108,13 @@ void SettingsPage::buildHostPanel() {
     Label5 = caption(Panel3, "Label5", QStringLiteral("开设端口:"), 8, 14);
     port2 = portBox(Panel3, "port2");
     port2->setGeometry(84, 10, 80, 21);
+    // Right of the port it adds one to, where the panel has room.
+    webJoin = make<QCheckBox>(Panel3, "webJoin", QStringLiteral("允许网页加入(&W)"));
+    webJoin->setGeometry(172, 10, 132, 21);
+    webJoin->setToolTip(QStringLiteral(
+        "让手机和浏览器也能加入聊天室:网页开在开设端口加一的端口上(8888 时为 8889)!"));
+    webJoin->setChecked(ProgramSettings().webJoin());
+    connect(webJoin, &QCheckBox::toggled, this, [](bool on) { ProgramSettings().setWebJoin(on); });
     Label4 = caption(Panel3, "Label4", QStringLiteral("聊天室名:"), 8, 45);
     ip2 = make<QLineEdit>(Panel3, "ip2");
     ip2->setGeometry(84, 41, 150, 21);

@@ -8,6 +8,7 @@ class ClickLabel;
 class ColourShape;
 class FlatButton;
 class PictureBox;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -48,6 +49,7 @@ public:
     QWidget* Panel3;
     QLabel* Label5;
     QSpinBox* port2;
+    QCheckBox* webJoin; // off by default, remembered in the program's own settings
     QLabel* Label4;
     QLineEdit* ip2;
     QLabel* Label6;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QSettings>
+
+// The program's own settings, kept apart from col.col (whose seven lines other
+// copies share) in $XDG_CONFIG_HOME/pinwa/pinwa.conf.
+class ProgramSettings {
+public:
+    ProgramSettings();
+
+    static QString fileName();
+
+    // Whether a room hosted here also lets phones and browsers join.
+    bool webJoin() const;
+    void setWebJoin(bool on);
+
+private:
+    QSettings store_;
+};
