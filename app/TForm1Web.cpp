@@ -1,6 +1,8 @@
 // The host's web page: started with the room when the host wants it, ended with it.
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
+#include "ui/ChatPage.h"
+#include "ui/FlatButton.h"
 #include "web/WebGateway.h"
 
 #include <QCheckBox>
@@ -19,8 +21,10 @@ void TForm1::startWeb() {
     const int roomPort = settings->port2->value();
     const int webPort = roomPort + 1;
     QString error;
-    if (webPort > 65535 ||
-        !web->start(static_cast<quint16>(webPort), static_cast<quint16>(roomPort), &error)) {
+    const bool served = webPort <= 65535 &&
+                        web->start(static_cast<quint16>(webPort), static_cast<quint16>(roomPort), &error);
+    chat->webQr->setVisible(served);
+    if (!served) {
         // The room runs on; only the page is missing.
         showNotice(QStringLiteral("网页端口 %1 用不了(%2),聊天室照常运行,但不能从网页加入。")
                        .arg(webPort)
@@ -30,4 +34,5 @@ void TForm1::startWeb() {
 
 void TForm1::stopWeb() {
     web->stop();
+    chat->webQr->setVisible(false);
 }
