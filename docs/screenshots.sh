@@ -10,6 +10,8 @@ out=$root/docs/screenshots
 work=$(mktemp -d)
 port=${PORT:-18888}
 export DISPLAY=${SHOT_DISPLAY:-:57}
+# The program's own settings start as on a new machine, apart from the user's.
+export XDG_CONFIG_HOME=$work/config
 
 Xvfb "$DISPLAY" -screen 0 1600x1000x24 >/dev/null 2>&1 &
 xvfb=$!
@@ -54,12 +56,24 @@ xdotool key alt+q
 sleep 0.5 # a mnemonic clicks the radio button after a short animation
 xdotool key Tab ctrl+a
 typed "$port"
+xdotool key alt+w # phones and browsers may join too, at the port after it
+shot "$host" settings-host.png
 xdotool key Tab
 typed "Pinwa大厅"
 xdotool key Tab
 typed "主持人"
 xdotool key Return
 sleep 1
+
+# The QR codes of the web page, once the room serves it and shows 手机加入.
+click "$host" 415 65
+if qr=$(timeout 5 xdotool search --sync --name "^手机加入$" | tail -1) && [[ -n $qr ]]; then
+    shot "$qr" qr.png
+    xdotool windowactivate --sync "$qr"
+    xdotool key Escape
+else
+    echo "no 手机加入 window: the web page is not running, qr.png left as it was"
+fi
 
 # Two clients; the second one with colours of its own.
 one=$(start one)
