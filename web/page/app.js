@@ -105,10 +105,11 @@ const handlers = {
   line(m) { appendLine(ui.log, m); countUnread(m.kind); },
   users(m) { showUsers(m.nicknames || [], m.count); },
   whisperOpen(m) {
+    if (!m.peer) return;
     const t = thread(m.peer, m.name);
     if (m.focus) selectTab(t);
   },
-  whisperName(m) { thread(m.peer, m.name); },
+  whisperName(m) { if (m.peer) thread(m.peer, m.name); },
   whisper(m) {
     const t = thread(m.peer);
     appendLine(t.log, m);
@@ -276,8 +277,9 @@ function thread(seat, name) {
     ui.panels.appendChild(panel);
     threads.set(seat, t);
   }
-  if (name !== undefined || !t.panel.dataset.peer) {
-    const shown = name !== undefined ? name : seat;
+  // The name often follows the thread (it is asked of the host): the seat stands in till then.
+  if (name || !t.panel.dataset.peer) {
+    const shown = name || seat;
     t.panel.dataset.peer = shown;
     t.tab.textContent = shown;
     t.panel.querySelector('.whisperTitle').textContent = '聊天对象: ' + shown;
