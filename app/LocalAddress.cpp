@@ -32,22 +32,28 @@ QString resolveHostName() {
 }
 
 QString firstInterfaceAddress() {
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0)
-        return {};
-    QString address;
-    for (ifaddrs* i = list; i != nullptr && address.isEmpty(); i = i->ifa_next) {
-        if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET)
-            continue;
-        const QString candidate = dotted(i->ifa_addr);
-        if (!candidate.startsWith(QLatin1String("127.")))
-            address = candidate;
-    }
-    freeifaddrs(list);
-    return address;
+    const QStringList all = interfaceAddresses();
+    return all.isEmpty() ? QString() : all.first();
 }
 
 } // namespace
+
+QStringList interfaceAddresses() {
+    QStringList addresses;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return addresses;
+    for (ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
+        if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET)
+            continue;
+        const QString candidate = dotted(i->ifa_addr);
+        if (!candidate.isEmpty() && !candidate.startsWith(QLatin1String("127.")) &&
+            !addresses.contains(candidate))
+            addresses.append(candidate);
+    }
+    freeifaddrs(list);
+    return addresses;
+}
 
 QString chooseLocalAddress(const QString& resolved, const QString& firstInterface) {
     if (!resolved.isEmpty() && !resolved.startsWith(QLatin1String("127.")))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The address others should use to reach this machine, dotted.
 QString localAddress();
@@ -9,3 +10,6 @@ QString localAddress();
 // a loopback address or nothing resolved; then the first non-loopback interface
 // address; then "127.0.0.1".
 QString chooseLocalAddress(const QString& resolved, const QString& firstInterface);
+
+// Every non-loopback IPv4 address of this machine's interfaces, dotted, each once.
+QStringList interfaceAddresses();

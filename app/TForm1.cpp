@@ -1,4 +1,5 @@
 #include "app/TForm1.h"
+#include "web/WebGateway.h"
 
 #include "app/AboutPage.h"
 #include "app/Attention.h"

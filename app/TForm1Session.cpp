@@ -2,6 +2,7 @@
 // host and client, and the view they act on.
 #include "app/Attention.h"
 #include "app/HostTooltips.h"
+#include "app/QrDialog.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "protocol/Errors.h"
@@ -56,6 +57,8 @@ void TForm1::wireChatPage() {
     connect(c->S1, &QAction::triggered, this, guarded([this] { S1Click(); }));
     connect(c->C1, &QAction::triggered, this, guarded([this] { chat->Memo1->clearLines(); }));
     connect(c->D1, &QAction::triggered, this, guarded([this] { chat->Memo1->copy(); }));
+    connect(c->webQr, &QToolButton::clicked, this,
+            guarded([this] { showWebQr(this, settings->port2->value() + 1); }));
 }
 
 void TForm1::SpeedButton1Click() {

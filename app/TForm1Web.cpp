@@ -3,7 +3,7 @@
 #include "app/TForm1.h"
 #include "web/WebGateway.h"
 
-#include <QAbstractButton>
+#include <QCheckBox>
 #include <QSpinBox>
 
 void TForm1::wireWeb() {
@@ -14,8 +14,7 @@ void TForm1::wireWeb() {
 }
 
 void TForm1::startWeb() {
-    const auto* wanted = settings->findChild<QAbstractButton*>(QStringLiteral("webJoin"));
-    if (wanted == nullptr || !wanted->isChecked())
+    if (!settings->webJoin->isChecked())
         return;
     const int roomPort = settings->port2->value();
     const int webPort = roomPort + 1;

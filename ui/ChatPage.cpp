@@ -70,6 +70,11 @@ ChatPage::ChatPage(QWidget* parent) : QWidget(parent) {
     SpeedButton3->setGeometry(392, 328, 49, 17);
     fjk = make<QPushButton>(GroupBox3, "fjk", QString());
     fjk->setVisible(false);
+    // Top right of the log; it covers heshe only past the 20 characters nc1 allows a nickname.
+    webQr = make<FlatButton>(GroupBox3, "webQr", QStringLiteral("手机加入"));
+    webQr->setGeometry(381, 10, 60, 18);
+    webQr->setToolTip(QStringLiteral("显示二维码,让手机扫描后在浏览器里加入聊天室!"));
+    webQr->setVisible(false);
 
     pop1 = new QMenu(this);
     pop1->setObjectName(QStringLiteral("pop1"));

@@ -35,6 +35,7 @@ public:
     InputHistory* Edit5History;
     FlatButton* SpeedButton3;
     QPushButton* fjk;
+    FlatButton* webQr; // shown while a hosted room also serves its web page
 
     QMenu* pop1;
     QAction* S1;

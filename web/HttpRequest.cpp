@@ -59,8 +59,7 @@ bool HttpRequest::hasToken(QByteArrayView name, QByteArrayView token) const {
 }
 
 bool HttpRequest::isWebSocketUpgrade() const {
-    return method == "GET" && hasToken("connection", "upgrade") &&
-           hasToken("upgrade", "websocket");
+    return method == "GET" && hasToken("connection", "upgrade") && hasToken("upgrade", "websocket");
 }
 
 bool HttpRequest::fromOwnPage(quint16 port) const {

@@ -212,8 +212,8 @@ void WebGateway::openPage(QWebSocket* page) {
 }
 
 void WebGateway::refuse(QWebSocket* page, const QString& text) {
-    page->sendTextMessage(
-        json({{QStringLiteral("type"), QStringLiteral("refused")}, {QStringLiteral("text"), text}}));
+    page->sendTextMessage(json(
+        {{QStringLiteral("type"), QStringLiteral("refused")}, {QStringLiteral("text"), text}}));
 }
 
 void WebGateway::pageMessage(QWebSocket* page, const QString& text) {
@@ -285,11 +285,10 @@ void WebGateway::seatFinished(WebSeat* seat) {
     seats_.remove(seat->token());
     if (forget_)
         forget_(seat->localPort());
-    for (auto it = pages_.begin(); it != pages_.end(); ++it) {
-        if (it->seat == seat) {
-            it->seat = nullptr;
-            it.key()->close(QWebSocketProtocol::CloseCodeNormal);
-        }
+    // The page stays open, to join again, as the desktop's settings page does.
+    for (Page& p : pages_) {
+        if (p.seat == seat)
+            p.seat = nullptr;
     }
     seat->deleteLater();
 }

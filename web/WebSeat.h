@@ -9,11 +9,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <QWebSocket>
 #include <deque>
 #include <memory>
 #include <vector>
-
-#include <QWebSocket>
 class WebThread;
 
 // One browser's seat: a headless room client on a loopback connection to the

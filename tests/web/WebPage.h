@@ -18,8 +18,8 @@ public:
     }
 
     bool waitOpen() {
-        return QTest::qWaitFor([this] { return socket_.state() == QAbstractSocket::ConnectedState; },
-                               5000);
+        return QTest::qWaitFor(
+            [this] { return socket_.state() == QAbstractSocket::ConnectedState; }, 5000);
     }
     void send(const QJsonObject& message) {
         socket_.sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson()));
