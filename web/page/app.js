@@ -317,15 +317,32 @@ function takeText(input) {
   return text;
 }
 
+// GB2312 bytes of a line, as the host counts them (characters it lacks are refused anyway).
+function gbBytes(text) {
+  let n = 0;
+  for (const c of text) n += c.codePointAt(0) < 0x80 ? 1 : 2;
+  return n;
+}
+
+// The host drops a line this long: say so before it goes, and keep the text.
+function tooLong(line) {
+  if (gbBytes(line) <= 8192) return false;
+  showNotice('发言太长了,请分几次发送!');
+  return true;
+}
+
 function sendTalk() {
   if (!ui.input.value) return;
   if (!addressee) { showNotice('请选择说话对象!'); return; }
+  const said = addressee === nickname ? ' 自言自语地说道: ' : ' 对 ' + addressee + ' 说: ';
+  if (tooLong(nickname + said + oneLine(ui.input.value) + '\r')) return;
   const text = takeText(ui.input);
   if (!send({ type: 'talk', to: addressee, text })) { ui.input.value = text; showNotice('连接断开!'); }
 }
 
 function sendWhisper(t) {
   if (!t.input.value) return;
+  if (tooLong(nickname + ' 说: ' + oneLine(t.input.value))) return;
   const text = takeText(t.input);
   if (!send({ type: 'whisper', peer: t.panel.dataset.seat, text })) {
     t.input.value = text;
