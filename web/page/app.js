@@ -105,10 +105,11 @@ const handlers = {
   line(m) { appendLine(ui.log, m); countUnread(m.kind); },
   users(m) { showUsers(m.nicknames || [], m.count); },
   whisperOpen(m) {
+    if (!m.peer) return;
     const t = thread(m.peer, m.name);
     if (m.focus) selectTab(t);
   },
-  whisperName(m) { thread(m.peer, m.name); },
+  whisperName(m) { if (m.peer) thread(m.peer, m.name); },
   whisper(m) {
     const t = thread(m.peer);
     appendLine(t.log, m);
@@ -276,8 +277,9 @@ function thread(seat, name) {
     ui.panels.appendChild(panel);
     threads.set(seat, t);
   }
-  if (name !== undefined || !t.panel.dataset.peer) {
-    const shown = name !== undefined ? name : seat;
+  // The name often follows the thread (it is asked of the host): the seat stands in till then.
+  if (name || !t.panel.dataset.peer) {
+    const shown = name || seat;
     t.panel.dataset.peer = shown;
     t.tab.textContent = shown;
     t.panel.querySelector('.whisperTitle').textContent = '聊天对象: ' + shown;
@@ -315,15 +317,32 @@ function takeText(input) {
   return text;
 }
 
+// GB2312 bytes of a line, as the host counts them (characters it lacks are refused anyway).
+function gbBytes(text) {
+  let n = 0;
+  for (const c of text) n += c.codePointAt(0) < 0x80 ? 1 : 2;
+  return n;
+}
+
+// The host drops a line this long: say so before it goes, and keep the text.
+function tooLong(line) {
+  if (gbBytes(line) <= 8192) return false;
+  showNotice('发言太长了,请分几次发送!');
+  return true;
+}
+
 function sendTalk() {
   if (!ui.input.value) return;
   if (!addressee) { showNotice('请选择说话对象!'); return; }
+  const said = addressee === nickname ? ' 自言自语地说道: ' : ' 对 ' + addressee + ' 说: ';
+  if (tooLong(nickname + said + oneLine(ui.input.value) + '\r')) return;
   const text = takeText(ui.input);
   if (!send({ type: 'talk', to: addressee, text })) { ui.input.value = text; showNotice('连接断开!'); }
 }
 
 function sendWhisper(t) {
   if (!t.input.value) return;
+  if (tooLong(nickname + ' 说: ' + oneLine(t.input.value))) return;
   const text = takeText(t.input);
   if (!send({ type: 'whisper', peer: t.panel.dataset.seat, text })) {
     t.input.value = text;

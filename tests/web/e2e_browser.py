@@ -1,0 +1,288 @@
+#!/usr/bin/env python3
+"""Headless Chromium on a real host's page, beside a legacy peer speaking raw
+GB2312 over TCP. Usage: e2e_browser.py WEB_HOST. Everything stays on 127.0.0.1."""
+import os, queue, re, shutil, socket, subprocess, sys, tempfile, threading, time, unittest
+
+CHROMEDRIVER = '/usr/bin/chromedriver'
+if not (shutil.which('chromium') and os.path.exists(CHROMEDRIVER)):
+    print('skipped: Chromium or its driver is not installed')
+    sys.exit(77)  # CTest's SKIP_RETURN_CODE for this test
+
+from selenium import webdriver  # noqa: E402
+from selenium.webdriver.chrome.service import Service  # noqa: E402
+from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
+from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
+
+HOST_EXE = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else ''
+WAIT = 15
+THREAD = '[data-peer="阿强"]'
+
+
+def gb(text):
+    return text.encode('gb2312')
+
+
+def until(what):
+    """For what no browser can tell: the raw peer's bytes."""
+    end = time.monotonic() + WAIT
+    while time.monotonic() < end:
+        if got := what():
+            return got
+        time.sleep(0.05)
+    raise AssertionError('timed out')
+
+
+def free_port_pair():
+    """A room port whose + 1 is free too: the host takes both."""
+    for _ in range(50):
+        with socket.socket() as a, socket.socket() as b:
+            a.bind(('127.0.0.1', 0))
+            port = a.getsockname()[1]
+            try:
+                b.bind(('127.0.0.1', port + 1))
+                return port
+            except OSError:
+                pass
+    raise RuntimeError('no free pair of ports')
+
+
+class RawPeer:
+    def __init__(self, port, nickname):
+        self.sock = socket.create_connection(('127.0.0.1', port), timeout=WAIT)
+        self.sock.settimeout(0.05)
+        self.got = b''
+        until(lambda: self.read().startswith(b'&U'))
+        self.sock.sendall(b'&U' + gb(nickname))
+        until(lambda: b'&Y' in self.read())
+
+    def read(self):
+        try:
+            self.got += self.sock.recv(65536)
+        except socket.timeout:
+            pass
+        return self.got
+
+    def exactly(self, wanted):
+        until(lambda: len(self.read()) >= len(wanted))
+        return self.got
+
+
+class DropProxy:
+    """Cuts a browser's connections as a lost network would, the host staying up.
+    The gateway only takes its own origin, so the handshake gets the web port."""
+
+    def __init__(self, web_port):
+        self.web, self.live = web_port, []
+        self.listener = socket.create_server(('127.0.0.1', 0))
+        self.port = self.listener.getsockname()[1]
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                browser = self.listener.accept()[0]
+            except OSError:
+                return
+            head = b''
+            while b'\r\n\r\n' not in head:
+                head += browser.recv(16384)
+            head = head.replace(b'127.0.0.1:%d' % self.port, b'127.0.0.1:%d' % self.web)
+            room = socket.create_connection(('127.0.0.1', self.web))
+            room.sendall(head)
+            self.live += [browser, room]
+            for a, b in ((browser, room), (room, browser)):
+                threading.Thread(target=self._pump, args=(a, b), daemon=True).start()
+
+    @staticmethod
+    def _pump(src, dst):
+        try:
+            while data := src.recv(65536):
+                dst.sendall(data)
+            dst.shutdown(socket.SHUT_WR)
+        except OSError:
+            pass
+
+    def drop(self):
+        for s in self.live:
+            try:
+                s.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+        self.live = []
+
+    def close(self):
+        self.drop()
+        self.listener.close()
+
+
+class Host:
+    """tests/web/web_host: the desktop program hosting with 允许网页加入 on."""
+
+    def __init__(self):
+        self.port = free_port_pair()
+        self.dir = tempfile.TemporaryDirectory(prefix='pinwa-e2e-')
+        env = dict(os.environ, XDG_CONFIG_HOME=self.dir.name, QT_QPA_PLATFORM='offscreen')
+        self.proc = subprocess.Popen([HOST_EXE, str(self.port)], cwd=self.dir.name, env=env, text=True,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, encoding='utf-8')
+        self.lines = queue.Queue()
+        threading.Thread(target=lambda: [self.lines.put(l.strip()) for l in self.proc.stdout],
+                         daemon=True).start()
+        self.expect('ready')
+
+    def expect(self, wanted):
+        while self.lines.get(timeout=WAIT) != wanted:
+            pass
+
+    def command(self, line):
+        self.proc.stdin.write(line + '\n')
+        self.proc.stdin.flush()
+        self.expect('done')
+
+    def stop(self):
+        self.proc.stdin.close()
+        self.proc.wait(timeout=WAIT)
+        self.proc.stdout.close()
+        self.dir.cleanup()
+
+
+class WebRoom(unittest.TestCase):
+    def setUp(self):
+        self.host = Host()
+        self.addCleanup(self.host.stop)
+        self.qiang = RawPeer(self.host.port, '阿强')
+        self.addCleanup(self.qiang.sock.close)
+
+    def browser(self, port=None):
+        options = webdriver.ChromeOptions()
+        for arg in ('--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
+                    '--no-first-run', '--disable-background-networking', '--disable-component-update'):
+            options.add_argument(arg)
+        d = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+        self.addCleanup(d.quit)
+        d.get('http://127.0.0.1:%d/' % (port or self.host.port + 1))
+        return d
+
+    def wait(self, d, condition):
+        return WebDriverWait(d, WAIT).until(lambda _: condition())
+
+    def join(self, d, nickname='小明'):
+        d.find_element(By.ID, 'nc1').send_keys(nickname, Keys.ENTER)
+
+    def seated(self, port=None):
+        d = self.browser(port)
+        self.join(d)
+        until(lambda: gb('小明\n') in self.qiang.read())
+        self.wait(d, lambda: d.find_elements(By.CSS_SELECTOR, '#list1 button[data-nickname="阿强"]'))
+        d.find_element(By.CSS_SELECTOR, '#list1 button[data-nickname="阿强"]').click()
+        self.qiang.got = b''
+        return d
+
+    def shown(self, d, css, text):
+        # textContent: a thread not shown yet still holds its lines.
+        self.wait(d, lambda: any(text in e.get_attribute('textContent')
+                                 for e in d.find_elements(By.CSS_SELECTOR, css)))
+
+    def test_talk_reaches_a_legacy_peer_as_desktop_bytes_and_back(self):
+        d = self.seated()
+        d.find_element(By.ID, 'Edit5').send_keys('你好', Keys.ENTER)
+        line = b'&S' + gb('小明 对 阿强 说: 你好\r')
+        self.assertEqual(self.qiang.exactly(line), line)
+        self.shown(d, '#Memo1 .line.own', '小明 对 阿强 说: 你好')
+        self.qiang.sock.sendall(b'&S' + gb('阿强 对 小明 说: 早上好\r'))
+        self.shown(d, '#Memo1 .line.toMe', '阿强 对 小明 说: 早上好')
+        self.assertRegex(d.find_element(By.CSS_SELECTOR, '#Memo1 .toMe time').text, r'^\d\d:\d\d:\d\d$')
+
+    def test_whispers_both_ways(self):
+        d = self.seated()
+        d.find_element(By.ID, 'whisperButton').click()
+        self.wait(d, lambda: d.find_element(By.CSS_SELECTOR, THREAD).is_displayed())
+        d.find_element(By.CSS_SELECTOR, THREAD + ' .Edit1').send_keys('悄悄的', Keys.ENTER)
+        said = re.escape(gb('小明 说: 悄悄的'))
+        seat = until(lambda: re.fullmatch(rb'&Q(\d{3})' + said, self.qiang.read())).group(1)
+        self.qiang.sock.sendall(b'&Q' + seat + gb('阿强 说: 收到了'))
+        self.shown(d, THREAD + ' .Memo1 .line.other', '阿强 说: 收到了')
+
+    def test_whisper_from_a_legacy_peer_opens_a_thread_that_answers(self):
+        d = self.seated()
+        self.qiang.sock.sendall(b'&W' + gb('小明'))
+        seat = until(lambda: re.fullmatch(rb'&W(\d{3})' + re.escape(gb('小明')), self.qiang.read())).group(1)
+        self.qiang.got = b''
+        self.qiang.sock.sendall(b'&Q' + seat + gb('阿强 说: 在吗?'))
+        self.shown(d, THREAD + ' .Memo1', '阿强 说: 在吗?')
+        d.find_element(By.ID, d.find_element(By.CSS_SELECTOR, THREAD).get_attribute('id') + 'Tab').click()
+        d.find_element(By.CSS_SELECTOR, THREAD + ' .Edit1').send_keys('在呢', Keys.ENTER)
+        line = b'&Q' + seat + gb('小明 说: 在呢')
+        self.assertEqual(self.qiang.exactly(line), line)
+
+    def test_host_broadcast_shows_as_a_notice_until_dismissed(self):
+        d = self.seated()
+        self.host.command('broadcast 今晚十点关门')
+        self.wait(d, lambda: d.find_element(By.ID, 'notice').is_displayed())
+        self.assertEqual(d.find_element(By.ID, 'noticeText').text, '今晚十点关门')
+        d.find_element(By.ID, 'noticeOk').click()
+        self.wait(d, lambda: not d.find_element(By.ID, 'notice').is_displayed())
+
+    def test_kicked_browser_is_back_at_the_join_form_without_its_seat(self):
+        d = self.seated()
+        self.host.command('kick 小明')
+        self.wait(d, lambda: d.find_element(By.ID, 'joinForm').is_displayed())
+        self.assertTrue(d.find_element(By.ID, 'joinText').text)
+        self.assertIsNone(d.execute_script("return sessionStorage.getItem('pinwa.token')"))
+        until(lambda: (b'&Y' + gb('阿强\n主持人\n')) in self.qiang.read())
+
+    def test_second_browser_is_refused_a_taken_nickname_in_the_desktop_words(self):
+        self.seated()
+        d = self.browser()
+        self.join(d)
+        self.wait(d, lambda: d.find_element(By.ID, 'notice').is_displayed())
+        said = [p.text for p in d.find_elements(By.CSS_SELECTOR, '#noticeText p')]
+        self.assertEqual(said[0], '您的昵称已经有人在使用了!')
+        self.assertTrue(d.find_element(By.ID, 'joinForm').is_displayed())
+
+    def test_dropped_tab_keeps_its_seat_and_gets_what_it_missed(self):
+        proxy = DropProxy(self.host.port + 1)
+        self.addCleanup(proxy.close)
+        d = self.seated(proxy.port)
+        proxy.drop()
+        self.wait(d, lambda: d.find_element(By.ID, 'ts').text == '连接断开!')
+        self.qiang.sock.sendall(b'&S' + gb('阿强 对 小明 说: 你还在吗\r'))
+        self.shown(d, '#Memo1 .line.toMe', '阿强 对 小明 说: 你还在吗')
+        self.assertEqual(len(d.find_elements(By.CSS_SELECTOR, '#Memo1 .toMe')), 1)
+        d.find_element(By.ID, 'Edit5').send_keys('我回来了', Keys.ENTER)
+        until(lambda: gb('我回来了') in self.qiang.read())
+        # Nobody saw the seat go: no leave line, no new roster.
+        self.assertEqual(self.qiang.got, b'&S' + gb('阿强 对 小明 说: 你还在吗\r') +
+                         b'&S' + gb('小明 对 阿强 说: 我回来了\r'))
+
+    def test_text_gb2312_lacks_stays_in_the_input_marked(self):
+        d = self.seated()
+        edit = d.find_element(By.ID, 'Edit5')
+        edit.send_keys('好的😀呀', Keys.ENTER)
+        self.wait(d, lambda: d.find_element(By.CSS_SELECTOR, '#room .unsendable').is_displayed())
+        self.assertEqual(edit.get_attribute('value'), '好的😀呀')
+        marks = d.find_elements(By.CSS_SELECTOR, '#room .unsendable mark')
+        self.assertEqual([m.text for m in marks], ['😀'])
+        edit.clear()
+        edit.send_keys('好的', Keys.ENTER)
+        line = b'&S' + gb('小明 对 阿强 说: 好的\r')
+        self.assertEqual(self.qiang.exactly(line), line)
+
+    def test_hidden_tab_counts_unread_lines_in_its_title(self):
+        d = self.seated()
+        page = d.current_window_handle
+        d.switch_to.new_window('tab')
+        for text in ('一', '二'):
+            self.qiang.sock.sendall(b'&S' + gb('阿强 对 小明 说: %s\r' % text))
+            until(lambda: gb(text) in self.qiang.read())  # two reads, as two lines are
+        titles = lambda: [t['title'] for t in d.execute_cdp_cmd('Target.getTargets', {})['targetInfos']]
+        self.wait(d, lambda: '(2) Pinwa 聊天室' in titles())
+        d.close()
+        d.switch_to.window(page)
+        self.wait(d, lambda: d.title == 'Pinwa 聊天室')
+
+
+if __name__ == '__main__':
+    if not HOST_EXE:
+        sys.exit(__doc__)
+    unittest.main(verbosity=2)
