@@ -13,13 +13,6 @@ using namespace wire;
 
 namespace {
 
-std::unique_ptr<RawPeer> rawJoin(TForm1& host, quint16 port, const QByteArray& nickname) {
-    auto peer = std::make_unique<RawPeer>(port);
-    peer->send(joinReply(nickname));
-    [&] { QTRY_VERIFY(userList(host).contains(nickname)); }();
-    return peer;
-}
-
 QString run(const QString& program, const QStringList& arguments) {
     QProcess p;
     p.start(program, arguments);

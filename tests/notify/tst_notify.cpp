@@ -48,14 +48,6 @@ public slots:
     void CloseNotification(uint) {}
 };
 
-std::unique_ptr<RawPeer> rawJoin(TForm1& host, quint16 port, const QByteArray& nickname) {
-    auto peer = std::make_unique<RawPeer>(port);
-    peer->send(joinReply(nickname));
-    [&] { QTRY_VERIFY(userList(host).contains(nickname)); }();
-    [&] { QTRY_VERIFY(peer->poll().endsWith("\n")); }();
-    return peer;
-}
-
 void whisperIn(TForm2* window, const QString& text) {
     window->Edit1->setText(text);
     QTest::keyClick(window->Edit1, Qt::Key_Return);

@@ -5,6 +5,7 @@
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "protocol/Gb.h"
+#include "protocol/Wire.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/FlatButton.h"
@@ -94,4 +95,13 @@ inline void choose(TForm1& form, const QByteArray& nickname) {
 inline void say(TForm1& form, const QString& text) {
     form.chat->Edit5->setText(text);
     form.chat->SpeedButton3->click();
+}
+
+// A legacy peer seated under `nickname`, its first roster already read.
+inline std::unique_ptr<RawPeer> rawJoin(TForm1& host, quint16 port, const QByteArray& nickname) {
+    auto peer = std::make_unique<RawPeer>(port);
+    peer->send(wire::joinReply(nickname));
+    [&] { QTRY_VERIFY(userList(host).contains(nickname)); }();
+    [&] { QTRY_VERIFY(peer->poll().endsWith("\n")); }();
+    return peer;
 }

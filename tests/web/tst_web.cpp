@@ -17,14 +17,6 @@ using namespace wire;
 
 namespace {
 
-std::unique_ptr<RawPeer> rawJoin(TForm1& host, quint16 port, const QByteArray& nickname) {
-    auto peer = std::make_unique<RawPeer>(port);
-    peer->send(joinReply(nickname));
-    [&] { QTRY_VERIFY(userList(host).contains(nickname)); }();
-    [&] { QTRY_VERIFY(peer->poll().endsWith("\n")); }();
-    return peer;
-}
-
 std::unique_ptr<TForm1> startWebHost(quint16 port) {
     auto form = std::make_unique<TForm1>();
     form->show();
