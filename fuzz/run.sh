@@ -4,6 +4,7 @@
 #   fuzz/run.sh                 every target, 30 s each
 #   FUZZ_SECONDS=300 fuzz/run.sh host wire
 #   FUZZ_RUNS=10000000 fuzz/run.sh      every target for 10M inputs, however long
+#   FUZZ_FLAGS="-max_len=1024" ...      more libFuzzer flags for every target
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD:-$root/build-fuzz}
@@ -14,9 +15,11 @@ limits=(-max_total_time="$seconds")
 if [[ -n $runs ]]; then
     limits+=(-runs="$runs")
 fi
+read -ra extra <<<"${FUZZ_FLAGS:-}"
+limits+=("${extra[@]}")
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(wire host client colcol)
+    targets=(wire host client colcol http)
 fi
 
 generator=()
