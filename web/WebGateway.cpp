@@ -61,7 +61,8 @@ QString json(const QJsonObject& o) {
 } // namespace
 
 WebGateway::WebGateway(QObject* parent)
-    : QObject(parent), ws_(QStringLiteral("Pinwa"), QWebSocketServer::NonSecureMode) {
+    : QObject(parent), ws_(QStringLiteral("Pinwa"), QWebSocketServer::NonSecureMode),
+      seatKeepMs_(WebSeat::kKeepMs) {
     connect(&http_, &QTcpServer::newConnection, this, [this] { accept(); });
     connect(&ws_, &QWebSocketServer::newConnection, this, [this] {
         while (QWebSocket* page = ws_.nextPendingConnection())
@@ -241,6 +242,7 @@ void WebGateway::pageMessage(QWebSocket* page, const QString& text) {
 
 void WebGateway::join(QWebSocket* page, const QString& nickname) {
     auto* seat = new WebSeat(roomPort_, this);
+    seat->setKeepMs(seatKeepMs_);
     connect(seat, &WebSeat::finished, this, [this](WebSeat* s) { seatFinished(s); });
     pages_[page].joining = true;
     const bool seated = seat->join(page, nickname);

@@ -31,6 +31,8 @@ public:
     ~WebGateway() override;
 
     void setAddressBook(AddressNote note, AddressForget forget);
+    // How long a dropped page's seat waits for it (a minute; tests wait less).
+    void setSeatKeepMs(int ms) { seatKeepMs_ = ms; }
     // Listens on every IPv4 address; false with the reason when the port is taken.
     bool start(quint16 webPort, quint16 roomPort, QString* error = nullptr);
     // Ends every page and every seat.
@@ -62,6 +64,7 @@ private:
     QTcpServer http_;
     QWebSocketServer ws_;
     quint16 roomPort_ = 0;
+    int seatKeepMs_;
     int httpConnections_ = 0;
     QHash<QWebSocket*, Page> pages_;
     QHash<QByteArray, WebSeat*> seats_; // by resume token

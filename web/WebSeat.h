@@ -30,6 +30,8 @@ public:
     WebSeat(quint16 roomPort, QObject* parent = nullptr);
     ~WebSeat() override;
 
+    void setKeepMs(int ms) { keep_.setInterval(ms); }
+
     // Tries to take a seat under that nickname; false when the attempt ended at
     // once (what the desktop refuses before connecting), its notice already sent.
     bool join(QWebSocket* page, const QString& nickname);

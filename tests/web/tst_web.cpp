@@ -187,6 +187,31 @@ private slots:
         QVERIFY(!joe->poll().contains(kRoster));
     }
 
+    // A page that does not come back in time leaves as anyone does.
+    void unclaimedSeatLeavesAfterItsTime() {
+        const quint16 port = freePort();
+        auto host = startWebHost(port);
+        host->web->setSeatKeepMs(300);
+        auto joe = rawJoin(*host, port, "joe");
+        QJsonObject token;
+        {
+            WebPage page(port + 1);
+            QVERIFY(page.waitOpen());
+            page.send(msg("join", {{"nickname", "amy"}}));
+            token = page.take("token");
+            QTRY_VERIFY(joe->poll().endsWith("amy\nhost\n"));
+            joe->forget();
+            page.socket().abort();
+        }
+        QTRY_VERIFY(!userList(*host).contains("amy"));
+        QTRY_VERIFY(joe->poll().endsWith("&Yjoe\nhost\n"));
+        QVERIFY(joe->poll().startsWith("&Samy " + gbBytes(QStringLiteral("离开聊天室!"))));
+        WebPage late(port + 1);
+        QVERIFY(late.waitOpen());
+        late.send(msg("resume", {{"token", token.value("token")}, {"n", 0}}));
+        QVERIFY(!late.take("expired").isEmpty());
+    }
+
     // The tooltip and bans see the browser's own address, not the gateway's.
     void banByAddressReachesTheBrowser() {
         const quint16 port = freePort();
