@@ -1,5 +1,6 @@
 #include "ui/Accessibility.h"
 
+#include "ui/FocusRing.h"
 #include "ui/PreviewWidgets.h"
 
 #include <QAccessibleWidget>
@@ -40,8 +41,10 @@ private:
         QWidgetList out;
         for (QObject* o : widget()->children()) {
             auto* w = qobject_cast<QWidget*>(o);
+            // A focus ring is drawing, not a control.
             if (w != nullptr && !w->isWindow() && !w->isHidden() &&
-                qobject_cast<QMenu*>(w) == nullptr && qobject_cast<QFocusFrame*>(w) == nullptr)
+                qobject_cast<QMenu*>(w) == nullptr && qobject_cast<QFocusFrame*>(w) == nullptr &&
+                qobject_cast<FocusRing*>(w) == nullptr)
                 out.append(w);
         }
         return out;

@@ -3,6 +3,7 @@
 #include "ui/Accessibility.h"
 #include "ui/ChatLog.h"
 #include "ui/FlatButton.h"
+#include "ui/FocusRing.h"
 #include "ui/InputHistory.h"
 
 #include <QContextMenuEvent>
@@ -105,6 +106,8 @@ ChatPage::ChatPage(QWidget* parent) : QWidget(parent) {
 
     Memo1->installEventFilter(this);
     list1->installEventFilter(this);
+    new FocusRing(Memo1);
+    new FocusRing(list1);
 
     // Visual order: log, user list, input line, send.
     setTabOrder(Memo1, list1);

@@ -7,6 +7,7 @@
 #include "ui/ChatLog.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
+#include "ui/FocusRing.h"
 #include "ui/InputHistory.h"
 
 #include <QCloseEvent>
@@ -48,6 +49,7 @@ TForm2::TForm2(RoomState& room, QWidget* owner)
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(8, 8, 177, 121);
     Memo1->setAccessibleName(QStringLiteral("悄悄话记录"));
+    new FocusRing(Memo1);
     Label1 = new QLabel(QStringLiteral("发言:"), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(8, 136);
