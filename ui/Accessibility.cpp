@@ -79,6 +79,8 @@ QAccessibleInterface* factory(const QString& className, QObject* object) {
         return nullptr;
     if (className == QLatin1String("ColourShape") || className == QLatin1String("ClickLabel"))
         return new PreviewSample(w);
+    if (className == QLatin1String("QFrame"))
+        return new ShownChildren(w, QAccessible::Border);
     if (className == QLatin1String("QStackedWidget"))
         return new ShownChildren(w, QAccessible::LayeredPane);
     if (className == QLatin1String("QGroupBox") && !static_cast<QGroupBox*>(w)->isCheckable())
