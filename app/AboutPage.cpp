@@ -61,6 +61,7 @@ AboutPage::AboutPage(QWidget* parent) : QWidget(parent) {
     auto* text = new QPlainTextEdit(QString::fromUtf8(kIntroduction), this);
     text->setObjectName(QStringLiteral("Memo2"));
     text->setReadOnly(true);
+    text->setAccessibleName(QStringLiteral("关于"));
     text->setGeometry(152, 100, 400, 240);
     QPalette p = text->palette();
     p.setColor(QPalette::Base, palette().color(QPalette::Button));

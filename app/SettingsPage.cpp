@@ -71,8 +71,10 @@ SettingsPage::SettingsPage(QWidget* parent) : QWidget(parent) {
     buildAppearance();
 
     // Visual order: role, client panel, host panel, appearance.
-    QWidget* order[] = {RadioButton1, RadioButton2, ip1, port1, nc1,          SpeedButton1,
-                        port2,        webJoin,      ip2, nc2,   SpeedButton2, com1};
+    // Each sample area comes before the text that lies on it.
+    QWidget* order[] = {RadioButton1, RadioButton2, ip1,     port1,   nc1,          SpeedButton1,
+                        port2,        webJoin,      ip2,     nc2,     SpeedButton2, com1,
+                        colrich,      colsay,       collist, coluser, coltext,      colspeak};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -172,6 +174,10 @@ void SettingsPage::buildAppearance() {
         label->adjustSize();
         label->raise();
     }
+    // Read aloud by what a press does, as the hint says it.
+    for (QWidget* sample :
+         std::initializer_list<QWidget*>{colrich, colsay, collist, coluser, coltext, colspeak})
+        sample->setAccessibleName(sample->toolTip());
 }
 
 AppearanceControls SettingsPage::appearanceControls(ChatPage* chat, QTabWidget* page,

@@ -1,14 +1,15 @@
 #include "app/TForm1.h"
-#include "web/WebGateway.h"
 
 #include "app/AboutPage.h"
 #include "app/Attention.h"
 #include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
+#include "ui/Accessibility.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
+#include "web/WebGateway.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -42,6 +43,7 @@ QLabel* infoLabel(QWidget* parent, const char* name, const QRect& geometry) {
 
 TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent), host(room, ser, *this), roomClient(room, client, *this) {
+    a11y::install(); // before any control is asked for its interface
     setObjectName(QStringLiteral("Form1"));
     ser.setObjectName(QStringLiteral("ser"));
     client.setObjectName(QStringLiteral("client"));
@@ -103,6 +105,7 @@ void TForm1::buildWindow() {
     ts = new QStatusBar(this);
     ts->setObjectName(QStringLiteral("ts"));
     ts->setSizeGripEnabled(false);
+    ts->setAccessibleName(QStringLiteral("状态栏"));
     tsText = new QLabel(ts);
     tsText->setTextFormat(Qt::PlainText);
     tsText->setObjectName(QStringLiteral("tsPanel"));

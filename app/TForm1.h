@@ -11,6 +11,7 @@
 
 class AboutPage;
 class Attention;
+class HostTooltips;
 class ChatPage;
 class QFrame;
 class QLabel;
@@ -104,4 +105,6 @@ private:
     void showWhisper(WhisperPeer* window) override;
     void focusWhisperInput(WhisperPeer* window) override;
     void pause(int milliseconds) override;
+
+    HostTooltips* hostTips = nullptr; // owned by the user list
 };

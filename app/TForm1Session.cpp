@@ -7,7 +7,9 @@
 #include "app/TForm1.h"
 #include "protocol/Errors.h"
 #include "protocol/Gb.h"
+#include "protocol/TypedLine.h"
 #include "protocol/Wire.h"
+#include "ui/Accessibility.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/Dialogs.h"
@@ -15,7 +17,6 @@
 #include "ui/FlatButton.h"
 #include "ui/InputHistory.h"
 #include "ui/TForm2.h"
-#include "protocol/TypedLine.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -53,7 +54,7 @@ void TForm1::wireChatPage() {
     connect(c->T1, &QAction::triggered, this, guarded([this] { host.T1Click(); }));
     connect(c->Q1, &QAction::triggered, this, guarded([this] { Q1Click(); }));
     connect(c->J1, &QAction::triggered, this, guarded([this] { host.J1Click(); }));
-    new HostTooltips(c->list1, room, host);
+    hostTips = new HostTooltips(c->list1, room, host);
     connect(c->S1, &QAction::triggered, this, guarded([this] { S1Click(); }));
     connect(c->C1, &QAction::triggered, this, guarded([this] { chat->Memo1->clearLines(); }));
     connect(c->D1, &QAction::triggered, this, guarded([this] { chat->Memo1->copy(); }));
@@ -103,7 +104,7 @@ void TForm1::list1Click() {
     if (!chosen)
         return;
     room.addressee = *chosen;
-    chat->heshe->setText(gb::toDisplay(*chosen));
+    a11y::setSpokenText(chat->heshe, chat->Label8->text(), gb::toDisplay(*chosen));
 }
 
 void TForm1::pop2Popup() {
@@ -202,10 +203,8 @@ void TForm1::appendLog(const QByteArray& line) {
 void TForm1::setUserList(const QList<QByteArray>& nicknames) {
     QListWidget* list = chat->list1;
     list->clear();
-    for (const QByteArray& nickname : nicknames) {
-        auto* item = new QListWidgetItem(gb::toDisplay(nickname), list);
-        item->setData(Qt::UserRole, nickname);
-    }
+    for (const QByteArray& nickname : nicknames)
+        hostTips->addEntry(gb::toDisplay(nickname), nickname);
 }
 
 std::optional<QByteArray> TForm1::selectedUser() const {
@@ -220,7 +219,7 @@ void TForm1::removeSelectedUser() {
 }
 
 void TForm1::setOnlineCount(int count) {
-    chat->pep->setText(QString::number(count));
+    a11y::setSpokenText(chat->pep, chat->Label13->text(), QString::number(count));
 }
 
 void TForm1::reportErrorLater(const QString& text) {

@@ -9,7 +9,7 @@ packages=(
     libqrencode-dev
     fonts-wqy-zenhei
     xvfb xauth openbox xdotool x11-utils x11-apps
-    dbus-daemon
+    dbus-daemon at-spi2-core python3-pyatspi
     clang libclang-rt-14-dev
     desktop-file-utils appstream
     chromium chromium-driver python3-selenium

@@ -4,6 +4,7 @@
 #include "ui/ChatLogModel.h"
 #include "ui/FindBar.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -60,8 +61,8 @@ private:
     Look look() const {
         QStyleOptionSlider option;
         initStyleOption(&option);
-        return {style()->subControlRect(QStyle::CC_ScrollBar, &option,
-                                        QStyle::SC_ScrollBarSlider, this),
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                        this),
                 value() == minimum(), value() == maximum()};
     }
     bool holding_ = false;
@@ -273,8 +274,8 @@ void ChatLog::repaintAfterLayout(Paint paint) {
         dirty(viewport()->rect());
         return;
     }
-    int shift = -1;    // how far the row now on top moves up
-    int complete = 0;  // bottom of the rows that were painted whole
+    int shift = -1;   // how far the row now on top moves up
+    int complete = 0; // bottom of the rows that were painted whole
     for (const Shown& s : painted_) {
         if (s.row == top)
             shift = s.top;
@@ -361,6 +362,24 @@ void ChatLog::rowsInserted(const QModelIndex& parent, int start, int end) {
         findBar_->showCount(foundAt_, int(found_.size()));
     }
     scheduleRelayout();
+    announceRows(start, end);
+}
+
+void ChatLog::announceRows(int start, int end) {
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleInterface* log = QAccessible::queryAccessibleInterface(this);
+    QAccessibleTableInterface* table = log != nullptr ? log->tableInterface() : nullptr;
+    if (table == nullptr)
+        return;
+    // A reader is told of each new row as a new child of the log, which it can read at
+    // once; a burst of lines tells only its last few.
+    for (int row = std::max(start, end - 15); row <= end; ++row) {
+        if (QAccessibleInterface* cell = table->cellAt(row, 0)) {
+            QAccessibleEvent created(cell, QAccessible::ObjectCreated);
+            QAccessible::updateAccessibility(&created);
+        }
+    }
 }
 
 // ---- the item view's geometry, over the rows on screen

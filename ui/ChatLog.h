@@ -92,6 +92,7 @@ private:
     void forgetHeights();
     void placeOverlays();
     void updateMarker();
+    void announceRows(int start, int end);
 
     void findChanged(const QString& text);
     void findStep(int direction);
@@ -118,7 +119,7 @@ private:
     bool allSelected_ = false;
     bool extendingAll_ = false; // our own select, not the user's
     QString findText_;
-    QByteArray findBytes_; // ASCII letters folded to lower case
+    QByteArray findBytes_;         // ASCII letters folded to lower case
     bool findUnencodable_ = false; // the text has a character GB2312 lacks
     QList<int> found_;
     int foundAt_ = -1;

@@ -18,6 +18,7 @@ QVariant ChatLogModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return text(row);
     case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole: // when it came, for a reader too
         return QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row))
             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     case ArrivedRole:

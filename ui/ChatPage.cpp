@@ -1,9 +1,12 @@
 #include "ui/ChatPage.h"
 
+#include "ui/Accessibility.h"
 #include "ui/ChatLog.h"
 #include "ui/FlatButton.h"
+#include "ui/FocusRing.h"
 #include "ui/InputHistory.h"
 
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -52,11 +55,15 @@ ChatPage::ChatPage(QWidget* parent) : QWidget(parent) {
     pep = make<QLabel>(GroupBox3, "pep", QStringLiteral("0"));
     pep->setGeometry(504, 16, 45, 14);
     blue(pep);
+    a11y::setSpokenText(heshe, Label8->text(), QString());
+    a11y::setSpokenText(pep, Label13->text(), pep->text());
 
     Memo1 = make<ChatLog>(GroupBox3, "Memo1");
     Memo1->setGeometry(8, 32, 433, 289);
     Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    Memo1->setAccessibleName(QStringLiteral("聊天记录"));
     list1 = make<QListWidget>(GroupBox3, "list1");
+    list1->setAccessibleName(QStringLiteral("用户列表"));
     list1->setGeometry(448, 32, 97, 313);
     list1->setContextMenuPolicy(Qt::CustomContextMenu);
 
@@ -99,6 +106,8 @@ ChatPage::ChatPage(QWidget* parent) : QWidget(parent) {
 
     Memo1->installEventFilter(this);
     list1->installEventFilter(this);
+    new FocusRing(Memo1);
+    new FocusRing(list1);
 
     // Visual order: log, user list, input line, send.
     setTabOrder(Memo1, list1);
@@ -107,13 +116,44 @@ ChatPage::ChatPage(QWidget* parent) : QWidget(parent) {
 }
 
 bool ChatPage::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && (watched == Memo1 || watched == list1)) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
+    if (watched != Memo1 && watched != list1)
+        return QWidget::eventFilter(watched, event);
+    auto* view = static_cast<QAbstractItemView*>(watched);
+    QMenu* menu = watched == Memo1 ? pop1 : pop2;
+    if (event->type() == QEvent::KeyPress) {
+        const auto* press = static_cast<QKeyEvent*>(event);
+        const int key = press->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             Edit5->setFocus();
             emit enterPressed();
             return true;
         }
+        if (key == Qt::Key_Menu ||
+            (key == Qt::Key_F10 && press->modifiers() == Qt::ShiftModifier)) {
+            popupFromKeyboard(view, menu);
+            return true;
+        }
+    }
+    // The platform's own menu-key event points at the mouse, not at what has the focus.
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        if (!menu->isVisible())
+            popupFromKeyboard(view, menu);
+        return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void ChatPage::popupFromKeyboard(QAbstractItemView* view, QMenu* menu) {
+    // Beside the entry that has the focus, else at the top of the list.
+    const QRect entry = view->visualRect(view->currentIndex());
+    const QPoint at = entry.isValid() ? entry.bottomLeft() + QPoint(8, 0) : QPoint(8, 8);
+    menu->popup(view->viewport()->mapToGlobal(at));
+    // The first item usable is lit, so the keyboard starts on it and the focus shows.
+    for (QAction* action : menu->actions()) {
+        if (action->isVisible() && action->isEnabled() && !action->isSeparator()) {
+            menu->setActiveAction(action);
+            break;
+        }
+    }
 }

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class ChatLog;
+class QAbstractItemView;
 class FlatButton;
 class InputHistory;
 class QAction;
@@ -53,4 +54,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The menu key and Shift+F10 open a list's popup beside its current entry.
+    void popupFromKeyboard(QAbstractItemView* view, QMenu* menu);
 };

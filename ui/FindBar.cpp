@@ -15,6 +15,8 @@ QToolButton* button(QWidget* parent, const char* name, const QString& text, cons
     b->setToolTip(tip);
     b->setAutoRaise(true);
     b->setFocusPolicy(Qt::NoFocus);
+    // Read as what it does, not as its arrow: the hint without its key.
+    b->setAccessibleName(tip.section(QLatin1Char(' '), 0, 0));
     return b;
 }
 
@@ -29,6 +31,7 @@ FindBar::FindBar(QWidget* parent) : QFrame(parent) {
     findText->setObjectName(QStringLiteral("findText"));
     findText->setPlaceholderText(QStringLiteral("查找"));
     findText->setClearButtonEnabled(false);
+    findText->setAccessibleName(findText->placeholderText());
     findPrevious =
         button(this, "findPrevious", QStringLiteral("↑"), QStringLiteral("上一个 (Shift+Enter)"));
     findNext = button(this, "findNext", QStringLiteral("↓"), QStringLiteral("下一个 (Enter)"));

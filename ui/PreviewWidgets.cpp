@@ -1,9 +1,42 @@
 #include "ui/PreviewWidgets.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
-ColourShape::ColourShape(QWidget* parent) : QWidget(parent) {}
+namespace {
+
+bool isPress(const QKeyEvent* event) {
+    return event->modifiers() == Qt::NoModifier &&
+           (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
+            event->key() == Qt::Key_Enter);
+}
+
+// A dotted frame in the highlight colour, inset so that a shape's outline stays black.
+void drawFocus(QWidget* widget, QPainter& painter, int inset) {
+    if (!widget->hasFocus())
+        return;
+    painter.setPen(QPen(widget->palette().color(QPalette::Highlight), 1, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(widget->rect().adjusted(inset, inset, -inset - 1, -inset - 1));
+}
+
+} // namespace
+
+ColourShape::ColourShape(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void ColourShape::activate() {
+    emit pressed(Qt::LeftButton, rect().center());
+}
+
+void ColourShape::keyPressEvent(QKeyEvent* event) {
+    if (isPress(event))
+        activate();
+    else
+        QWidget::keyPressEvent(event);
+}
 
 void ColourShape::setFillColour(const QColor& colour) {
     fill_ = colour;
@@ -15,6 +48,7 @@ void ColourShape::paintEvent(QPaintEvent*) {
     p.setPen(QPen(Qt::black, 1));
     p.setBrush(fill_);
     p.drawRect(rect().adjusted(0, 0, -1, -1));
+    drawFocus(this, p, 2);
 }
 
 void ColourShape::mousePressEvent(QMouseEvent* event) {
@@ -24,6 +58,20 @@ void ColourShape::mousePressEvent(QMouseEvent* event) {
 ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void ClickLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    QPainter p(this);
+    drawFocus(this, p, 0);
+}
+
+void ClickLabel::keyPressEvent(QKeyEvent* event) {
+    if (isPress(event))
+        activate();
+    else
+        QLabel::keyPressEvent(event);
 }
 
 QColor ClickLabel::textColour() const {

@@ -4,7 +4,8 @@
 #include <QLabel>
 #include <QWidget>
 
-// A filled rectangle with a one-pixel outline that reports mouse presses.
+// A filled rectangle with a one-pixel outline that reports mouse presses; from the
+// keyboard, Space or Enter on it counts as a press of the left button in its middle.
 class ColourShape : public QWidget {
     Q_OBJECT
 
@@ -12,6 +13,7 @@ public:
     explicit ColourShape(QWidget* parent = nullptr);
     QColor fillColour() const { return fill_; }
     void setFillColour(const QColor& colour);
+    void activate();
 
 signals:
     void pressed(Qt::MouseButton button, QPoint at);
@@ -19,12 +21,14 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QColor fill_ = Qt::white;
 };
 
-// A transparent label that reports clicks and carries its own text colour.
+// A transparent label that reports clicks and carries its own text colour; Space or
+// Enter on it counts as a click.
 class ClickLabel : public QLabel {
     Q_OBJECT
 
@@ -32,13 +36,16 @@ public:
     ClickLabel(const QString& text, QWidget* parent = nullptr);
     QColor textColour() const;
     void setTextColour(const QColor& colour);
+    void activate() { emit clicked(); }
 
 signals:
     void clicked();
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool pressed_ = false;

@@ -2,12 +2,13 @@
 
 #include "protocol/Gb.h"
 #include "protocol/RoomState.h"
+#include "protocol/TypedLine.h"
 #include "protocol/Wire.h"
 #include "ui/ChatLog.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
+#include "ui/FocusRing.h"
 #include "ui/InputHistory.h"
-#include "protocol/TypedLine.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -47,12 +48,15 @@ TForm2::TForm2(RoomState& room, QWidget* owner)
     Memo1 = new ChatLog(Panel1);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(8, 8, 177, 121);
+    Memo1->setAccessibleName(QStringLiteral("悄悄话记录"));
+    new FocusRing(Memo1);
     Label1 = new QLabel(QStringLiteral("发言:"), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(8, 136);
     Edit1 = new QLineEdit(Panel1);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(40, 136, 145, 20);
+    Label1->setBuddy(Edit1); // read as the input line's name
     Edit1History = new InputHistory(Edit1);
     hesheid = new QLabel(this);
     hesheid->setObjectName(QStringLiteral("hesheid"));
