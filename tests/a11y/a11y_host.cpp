@@ -6,6 +6,7 @@
 // It prints "ready" once the room holds the peer and its whisper, "done" after each command.
 #include "RawPeer.h"
 #include "ScriptedDialogs.h"
+#include "StdinCommands.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "protocol/Gb.h"
@@ -18,11 +19,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
-#include <QSocketNotifier>
 #include <QSpinBox>
 #include <QTest>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -69,26 +68,12 @@ int main(int argc, char* argv[]) {
         return 1;
     say("ready");
 
-    QByteArray pending;
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char buffer[4096];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            QCoreApplication::exit(0);
-            return;
+    const auto input = onStdinLines([&](const QString& command) {
+        if (command.startsWith(QStringLiteral("say "))) {
+            const QByteArray text = gb::fromTyped(command.mid(4));
+            peer.send(wire::line(wire::talkLine(peerName, host, text)));
         }
-        pending.append(buffer, n);
-        qsizetype end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            const QString command = QString::fromUtf8(pending.left(end));
-            pending.remove(0, end + 1);
-            if (command.startsWith(QStringLiteral("say "))) {
-                const QByteArray text = gb::fromTyped(command.mid(4));
-                peer.send(wire::line(wire::talkLine(peerName, host, text)));
-            }
-            say("done");
-        }
+        say("done");
     });
     return app.exec();
 }

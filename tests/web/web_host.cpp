@@ -6,6 +6,7 @@
 // It prints "ready" once the room is open, "done" after each command and each
 // message box's text as "message: TEXT".
 #include "ScriptedDialogs.h"
+#include "StdinCommands.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "protocol/Gb.h"
@@ -18,10 +19,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSocketNotifier>
 #include <QSpinBox>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -71,32 +70,17 @@ int main(int argc, char* argv[]) {
         return 1;
     PrintedDialogs::say(QStringLiteral("ready"));
 
-    QByteArray pending;
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char buffer[4096];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            // Not quit(): the window would ask 真的要退出吗!? and the scripted answer is no.
-            QCoreApplication::exit(0);
-            return;
+    const auto input = onStdinLines([&](const QString& command) {
+        const QString verb = command.section(QLatin1Char(' '), 0, 0);
+        const QString rest = command.section(QLatin1Char(' '), 1);
+        if (verb == QStringLiteral("broadcast")) {
+            dialogs.inputAnswers.append(rest);
+            form.host.F1Click();
+        } else if (verb == QStringLiteral("kick")) {
+            if (select(form, gb::fromTyped(rest)))
+                form.host.T1Click();
         }
-        pending.append(buffer, n);
-        qsizetype end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            const QString command = QString::fromUtf8(pending.left(end));
-            pending.remove(0, end + 1);
-            const QString verb = command.section(QLatin1Char(' '), 0, 0);
-            const QString rest = command.section(QLatin1Char(' '), 1);
-            if (verb == QStringLiteral("broadcast")) {
-                dialogs.inputAnswers.append(rest);
-                form.host.F1Click();
-            } else if (verb == QStringLiteral("kick")) {
-                if (select(form, gb::fromTyped(rest)))
-                    form.host.T1Click();
-            }
-            PrintedDialogs::say(QStringLiteral("done"));
-        }
+        PrintedDialogs::say(QStringLiteral("done"));
     });
     return app.exec();
 }
