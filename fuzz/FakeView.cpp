@@ -3,13 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-void require(bool condition, const char* what) {
-    if (condition)
-        return;
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
 void FakeView::appendLog(const QByteArray& line) {
     // Bounded: a long run must not grow the harness itself.
     if (log.size() > 64)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Require.h"
 #include "protocol/RoomView.h"
 #include "protocol/WhisperPeer.h"
 
@@ -55,4 +56,3 @@ public:
 };
 
 // Stops the fuzzer with a message when an invariant does not hold.
-void require(bool condition, const char* what);

@@ -1,5 +1,6 @@
 // The col.col reader: a file of any bytes loaded into the settings list, every
 // entry read as a colour value, the list saved and read back.
+#include "Require.h"
 #include "appearance/ColourValue.h"
 #include "appearance/SettingsFile.h"
 #include "appearance/SettingsList.h"
@@ -15,13 +16,6 @@
 #include <cstdlib>
 
 namespace {
-
-void require(bool condition, const char* what) {
-    if (condition)
-        return;
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
 
 void checkEntry(const QByteArray& entry) {
     const std::optional<qint32> value = appearance::parseInteger(entry);

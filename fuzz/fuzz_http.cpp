@@ -1,5 +1,6 @@
 // The web surface's request-head parser, fed anything a browser or a stranger on
 // the network could send, and checked against what the gateway relies on.
+#include "Require.h"
 #include "web/HttpRequest.h"
 
 #include <QByteArray>
@@ -7,13 +8,6 @@
 #include <cstdlib>
 
 namespace {
-
-void require(bool condition, const char* what) {
-    if (condition)
-        return;
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
 
 bool clean(QByteArrayView text) {
     for (char c : text) {

@@ -1,5 +1,6 @@
 // Message parsing and splitting, seat fields, rosters and the talk and whisper
 // line checks, each against a property it must keep for every input.
+#include "Require.h"
 #include "protocol/Gb.h"
 #include "protocol/Wire.h"
 
@@ -8,13 +9,6 @@
 #include <cstdlib>
 
 namespace {
-
-void require(bool condition, const char* what) {
-    if (condition)
-        return;
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
 
 void checkSplit(const QByteArray& read, QByteArrayView letters) {
     const QList<QByteArray> pieces = wire::split(read, letters);
