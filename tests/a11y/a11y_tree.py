@@ -3,7 +3,10 @@
 a private session bus, the accessibility bus and registry, and the host on the xcb
 platform with Qt's accessibility bridge on. Usage: a11y_tree.py A11Y_HOST [--dump].
 Skips (77) only where those tools are missing. Everything stays on 127.0.0.1."""
-import os, queue, shutil, socket, subprocess, sys, tempfile, threading, time
+import os, shutil, socket, subprocess, sys, tempfile, time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+from scripted_host import ScriptedHost  # noqa: E402
 
 SKIP = 77  # CTest's SKIP_RETURN_CODE for this test
 LAUNCHERS = ['/usr/libexec/at-spi-bus-launcher', '/usr/lib/at-spi2-core/at-spi-bus-launcher']
@@ -62,38 +65,10 @@ def free_port():
         return s.getsockname()[1]
 
 
-class Host:
-    def __init__(self, exe, workdir):
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1', QT_QPA_PLATFORM='xcb',
-                   XDG_CONFIG_HOME=workdir)
-        self.proc = subprocess.Popen([exe, str(free_port()), '-platform', 'xcb'], cwd=workdir,
-                                     env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     text=True, encoding='utf-8')
-        self.lines = queue.Queue()
-        threading.Thread(target=self._read, daemon=True).start()
-        self.expect('ready')
-
-    def _read(self):
-        for line in self.proc.stdout:
-            self.lines.put(line.rstrip('\n'))
-        self.lines.put(None)
-
-    def expect(self, wanted):
-        line = self.lines.get(timeout=WAIT)
-        if line != wanted:
-            raise AssertionError(f'host said {line!r}, not {wanted!r}')
-
-    def command(self, text):
-        self.proc.stdin.write(text + '\n')
-        self.proc.stdin.flush()
-        self.expect('done')
-
-    def close(self):
-        self.proc.stdin.close()
-        try:
-            self.proc.wait(timeout=WAIT)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
+def start_host(exe, workdir):
+    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1', QT_QPA_PLATFORM='xcb',
+               XDG_CONFIG_HOME=workdir)
+    return ScriptedHost([exe, str(free_port()), '-platform', 'xcb'], workdir, env)
 
 
 def find_app(pyatspi, pid):
@@ -166,7 +141,7 @@ def inner(exe, dump):
     workdir = tempfile.mkdtemp(prefix='pinwa-a11y-')
     host = None
     try:
-        host = Host(exe, workdir)
+        host = start_host(exe, workdir)
         app = find_app(pyatspi, host.proc.pid)
         nodes = walk(pyatspi, app)
         print(f'nodes: {len(nodes)}')

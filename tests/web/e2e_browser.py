@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Headless Chromium on a real host's page, beside a legacy peer speaking raw
 GB2312 over TCP. Usage: e2e_browser.py WEB_HOST. Everything stays on 127.0.0.1."""
-import os, queue, re, shutil, socket, subprocess, sys, tempfile, threading, time, unittest
+import os, re, shutil, socket, sys, tempfile, threading, time, unittest
 
 CHROMEDRIVER = '/usr/bin/chromedriver'
 if not (shutil.which('chromium') and os.path.exists(CHROMEDRIVER)):
     print('skipped: Chromium or its driver is not installed')
     sys.exit(77)  # CTest's SKIP_RETURN_CODE for this test
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+from scripted_host import ScriptedHost  # noqa: E402
 from selenium import webdriver  # noqa: E402
 from selenium.webdriver.chrome.service import Service  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
@@ -116,33 +118,17 @@ class DropProxy:
         self.listener.close()
 
 
-class Host:
+class Host(ScriptedHost):
     """tests/web/web_host: the desktop program hosting with 允许网页加入 on."""
 
     def __init__(self):
         self.port = free_port_pair()
         self.dir = tempfile.TemporaryDirectory(prefix='pinwa-e2e-')
         env = dict(os.environ, XDG_CONFIG_HOME=self.dir.name, QT_QPA_PLATFORM='offscreen')
-        self.proc = subprocess.Popen([HOST_EXE, str(self.port)], cwd=self.dir.name, env=env, text=True,
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, encoding='utf-8')
-        self.lines = queue.Queue()
-        threading.Thread(target=lambda: [self.lines.put(l.strip()) for l in self.proc.stdout],
-                         daemon=True).start()
-        self.expect('ready')
-
-    def expect(self, wanted):
-        while self.lines.get(timeout=WAIT) != wanted:
-            pass
-
-    def command(self, line):
-        self.proc.stdin.write(line + '\n')
-        self.proc.stdin.flush()
-        self.expect('done')
+        super().__init__([HOST_EXE, str(self.port)], self.dir.name, env)
 
     def stop(self):
-        self.proc.stdin.close()
-        self.proc.wait(timeout=WAIT)
-        self.proc.stdout.close()
+        self.close()
         self.dir.cleanup()
 
 
