@@ -18,14 +18,16 @@ class ScriptedHost:
             self.lines.put(line.rstrip('\n'))
 
     def expect(self, wanted):
-        # What the host prints besides (its dialogs' texts) is not an answer.
-        while self.lines.get(timeout=WAIT) != wanted:
-            pass
+        """What the host printed before `wanted` (its dialogs' texts, what was asked for)."""
+        before = []
+        while (line := self.lines.get(timeout=WAIT)) != wanted:
+            before.append(line)
+        return before
 
     def command(self, text):
         self.proc.stdin.write(text + '\n')
         self.proc.stdin.flush()
-        self.expect('done')
+        return self.expect('done')
 
     def close(self):
         self.proc.stdin.close()

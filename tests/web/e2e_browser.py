@@ -189,6 +189,15 @@ class WebRoom(unittest.TestCase):
         self.qiang.sock.sendall(b'&Q' + seat + gb('阿强 说: 收到了'))
         self.shown(d, THREAD + ' .Memo1 .line.other', '阿强 说: 收到了')
 
+    def test_whispers_with_a_desktop_client_both_ways(self):
+        d = self.seated()
+        self.host.command('whisper 小明 你好小明')
+        hua = '[data-peer="阿华"]'
+        self.shown(d, hua + ' .Memo1 .line.other', '阿华 说: 你好小明')
+        d.find_element(By.ID, d.find_element(By.CSS_SELECTOR, hua).get_attribute('id') + 'Tab').click()
+        d.find_element(By.CSS_SELECTOR, hua + ' .Edit1').send_keys('收到, 阿华', Keys.ENTER)
+        until(lambda: 'whisper: 小明 说: 收到, 阿华' in self.host.command('whispers'))
+
     def test_whisper_from_a_legacy_peer_opens_a_thread_that_answers(self):
         d = self.seated()
         self.qiang.sock.sendall(b'&W' + gb('小明'))
@@ -215,7 +224,7 @@ class WebRoom(unittest.TestCase):
         self.wait(d, lambda: d.find_element(By.ID, 'joinForm').is_displayed())
         self.assertTrue(d.find_element(By.ID, 'joinText').text)
         self.assertIsNone(d.execute_script("return sessionStorage.getItem('pinwa.token')"))
-        until(lambda: (b'&Y' + gb('阿强\n主持人\n')) in self.qiang.read())
+        until(lambda: (b'&Y' + gb('阿华\n阿强\n主持人\n')) in self.qiang.read())
 
     def test_second_browser_is_refused_a_taken_nickname_in_the_desktop_words(self):
         self.seated()

@@ -3,8 +3,11 @@
 //   web_host PORT             hosts room "大厅" as "主持人" on PORT, the page on PORT + 1
 //   stdin "broadcast TEXT"    the host's 发送广播 with TEXT
 //   stdin "kick NICKNAME"     the host's 踢他下线 on NICKNAME
+//   stdin "whisper NICK TEXT" the desktop client 阿华 in the room whispers TEXT to NICK
+//   stdin "whispers"          prints 阿华's whisper lines, each as "whisper: TEXT"
 // It prints "ready" once the room is open, "done" after each command and each
 // message box's text as "message: TEXT".
+#include "RoomFixture.h"
 #include "ScriptedDialogs.h"
 #include "StdinCommands.h"
 #include "app/SettingsPage.h"
@@ -12,7 +15,9 @@
 #include "protocol/Gb.h"
 #include "ui/ChatPage.h"
 #include "ui/FlatButton.h"
+#include "ui/TForm2.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -68,6 +73,15 @@ int main(int argc, char* argv[]) {
     form.settings->SpeedButton2->click();
     if (form.room.mode != RoomState::HostMode)
         return 1;
+    // A real desktop client beside the browsers, for whispers between the two kinds.
+    const auto hua = joinClient(form, form.settings->port2->value(), QStringLiteral("阿华"));
+    const auto huaWindow = [&]() -> TForm2* {
+        for (WhisperPeer* w : hua->room.whispers) {
+            if (w != nullptr)
+                return static_cast<TForm2*>(w);
+        }
+        return nullptr;
+    };
     PrintedDialogs::say(QStringLiteral("ready"));
 
     const auto input = onStdinLines([&](const QString& command) {
@@ -79,6 +93,20 @@ int main(int argc, char* argv[]) {
         } else if (verb == QStringLiteral("kick")) {
             if (select(form, gb::fromTyped(rest)))
                 form.host.T1Click();
+        } else if (verb == QStringLiteral("whisper")) {
+            if (select(*hua, gb::fromTyped(rest.section(QLatin1Char(' '), 0, 0)))) {
+                hua->chat->Q1->trigger();
+                QTest::qWaitFor([&] { return huaWindow() != nullptr; }, 5000);
+            }
+            if (TForm2* window = huaWindow()) {
+                window->Edit1->setText(rest.section(QLatin1Char(' '), 1));
+                window->Edit1Enter();
+            }
+        } else if (verb == QStringLiteral("whispers")) {
+            if (TForm2* window = huaWindow()) {
+                for (const QByteArray& line : window->lines())
+                    PrintedDialogs::say("whisper: " + gb::toDisplay(line));
+            }
         }
         PrintedDialogs::say(QStringLiteral("done"));
     });
