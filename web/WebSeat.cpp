@@ -126,6 +126,11 @@ void WebSeat::send(QJsonObject message) {
 }
 
 void WebSeat::request(const QJsonObject& message) {
+    if (queue_.size() >= kMaxQueued) {
+        send({{QStringLiteral("type"), QStringLiteral("refused")},
+              {QStringLiteral("text"), QStringLiteral("发得太快了,这句没有发出。")}});
+        return;
+    }
     queue_.push_back(message);
     serveQueue();
 }

@@ -26,6 +26,9 @@ public:
     static constexpr int kKeepMs = 60000;
     // Where a desktop whisper window blocks after a whisper, the seat queues.
     static constexpr int kWhisperQuietMs = 200;
+    // Requests waiting out that pause: no one types faster, and a page that sends faster
+    // must not grow the host's memory with them.
+    static constexpr std::size_t kMaxQueued = 64;
 
     WebSeat(quint16 roomPort, QObject* parent = nullptr);
     ~WebSeat() override;

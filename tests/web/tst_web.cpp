@@ -3,6 +3,7 @@
 #include "WebPage.h"
 #include "protocol/Wire.h"
 #include "web/WebGateway.h"
+#include "web/WebSeat.h"
 
 #include <QCheckBox>
 #include <QJsonArray>
@@ -185,6 +186,26 @@ private slots:
         QCOMPARE(missed.value("kind").toString(), QStringLiteral("toMe"));
         QVERIFY(userList(*host).contains("amy"));
         QVERIFY(!joe->poll().contains(kRoster));
+    }
+
+    // Requests that wait out a whisper's pause are bounded; the rest are refused, not kept.
+    void floodingPageIsRefusedNotQueued() {
+        const quint16 port = freePort();
+        auto host = startWebHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        WebPage page(port + 1);
+        QVERIFY(page.waitOpen());
+        page.send(msg("join", {{"nickname", "amy"}}));
+        QVERIFY(!page.take("users").isEmpty());
+        page.send(msg("openWhisper", {{"nickname", "joe"}}));
+        QVERIFY(!page.take("whisperOpen").isEmpty());
+        page.send(msg("whisper", {{"peer", "000"}, {"text", "w"}}));
+        for (int i = 0; i < 200; ++i)
+            page.send(msg("talk", {{"to", "joe"}, {"text", QString::number(i)}}));
+        QVERIFY(!page.take("refused").isEmpty());
+        const QByteArray last = talkLine("amy", "joe", QByteArray::number(WebSeat::kMaxQueued - 1));
+        QTRY_VERIFY(joe->poll().contains(last));
+        QVERIFY(!joe->poll().contains(talkLine("amy", "joe", QByteArray::number(WebSeat::kMaxQueued))));
     }
 
     // A page that does not come back in time leaves as anyone does.
