@@ -53,8 +53,15 @@ void latencyPhase(Participants& all, ReadySet& set, const Traffic& t, int lines,
                 }
             }
         }
-        if (pending > 0)
+        if (pending > 0) {
             ++lost;
+            QByteArray missing("MISSING " + mark);
+            for (std::size_t i = 1; i < n; ++i)
+                if (!got[i])
+                    missing += ' ' + QByteArray::number(qulonglong(i)) +
+                               (all[i]->peerClosed ? "(closed)" : "");
+            say(missing);
+        }
         else
             latency.push_back(last - t0);
         for (std::size_t i = 1; i < n; ++i)
@@ -113,6 +120,9 @@ void throughputPhase(Participants& all, ReadySet& set, const Traffic& t, int bat
     for (std::size_t i = 1; i < n; ++i) {
         count[i] += takeCount(all[i]->received, "U#");
         lost += std::max(0, total - count[i]);
+        if (count[i] < total)
+            say("SHORT " + QByteArray::number(qulonglong(i)) + ' ' + QByteArray::number(count[i]) +
+                (all[i]->peerClosed ? " closed" : ""));
         duplicates += std::max(0, count[i] - total);
     }
     say("TCHECK " + QByteArray::number(lost) + ' ' + QByteArray::number(duplicates));
