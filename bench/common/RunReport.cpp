@@ -45,7 +45,7 @@ double median(std::vector<double> v) {
 }
 
 Medians medians(const std::vector<Run>& runs) {
-    std::vector<double> cpu, cpuB, p50, p99, tput, join, rssS, rssE;
+    std::vector<double> cpu, cpuB, p50, p99, tput, join, rssS, rssE, growS, growE;
     for (const Run& r : runs) {
         cpu.push_back(r.cpuPerLineUs());
         cpuB.push_back(r.batchedCpuPerLineUs());
@@ -55,9 +55,12 @@ Medians medians(const std::vector<Run>& runs) {
         join.push_back(r.joinMs);
         rssS.push_back(double(r.rssSeatedKiB));
         rssE.push_back(double(r.rssEndKiB));
+        growS.push_back(double(r.rssSeatedKiB - r.rssBeforeKiB));
+        growE.push_back(double(r.rssEndKiB - r.rssBeforeKiB));
     }
     return {median(cpu),  median(cpuB), median(p50),  median(p99),
-            median(tput), median(join), median(rssS), median(rssE)};
+            median(tput), median(join), median(rssS), median(rssE),
+            median(growS), median(growE)};
 }
 
 } // namespace report

@@ -16,7 +16,7 @@ struct Run {
     int tputLines = 0;
     std::int64_t tputNs = 0;
     int joinMs = 0, lost = -1, duplicates = -1, tputLost = -1, tputDuplicates = -1;
-    long rssSeatedKiB = -1, rssEndKiB = -1;
+    long rssBeforeKiB = -1, rssSeatedKiB = -1, rssEndKiB = -1; // before: set by the caller
     int lines = 0; // latency phase lines, for CPU per line
 
     double p50() const { return figures::percentiles(latencyUs).p50; }
@@ -44,6 +44,8 @@ double median(std::vector<double> v);
 struct Medians {
     double cpu = 0, cpuBatched = 0, p50 = 0, p99 = 0, tput = 0, joinMs = 0, rssSeated = 0,
            rssEnd = 0;
+    // Growth over the run's own start, when it was noted: rounds share one process.
+    double rssSeatedGrowth = 0, rssEndGrowth = 0;
 };
 Medians medians(const std::vector<Run>& runs);
 

@@ -145,6 +145,7 @@ report::Run runHost(const Options& o, int web) {
     for (int v : {int(port), o.n, web, o.lines, o.spacingUs, o.batches, o.batchLines, 1})
         args.append(QString::number(v));
     const figures::Child child = figures::spawnSelf(args);
+    run.rssBeforeKiB = figures::rssKiB();
     report::Collector collect(run, figures::cpuNs, figures::rssKiB);
     runUntilChildEnds(child, std::ref(collect));
     figures::waitChild(child);
@@ -159,9 +160,9 @@ bool clean(const report::Run& r) {
 
 void printRun(const char* what, const report::Run& r) {
     std::printf("  %s  seated %5d ms  p50 %7.1f us  p99 %8.1f us  cpu/line %6.1f us (batched "
-                "%5.1f us)  %7.0f lines/s  RSS %ld -> %ld KiB  lost %d dup %d (batched %d/%d)%s\n",
+                "%5.1f us)  %7.0f lines/s  RSS %ld -> %ld -> %ld KiB  lost %d dup %d (batched %d/%d)%s\n",
                 what, r.joinMs, r.p50(), r.p99(), r.cpuPerLineUs(), r.batchedCpuPerLineUs(),
-                r.linesPerSecond(), r.rssSeatedKiB, r.rssEndKiB, r.lost, r.duplicates,
+                r.linesPerSecond(), r.rssBeforeKiB, r.rssSeatedKiB, r.rssEndKiB, r.lost, r.duplicates,
                 r.tputLost, r.tputDuplicates, clean(r) ? "" : "  LOSSES");
     std::fflush(stdout);
 }
@@ -211,15 +212,18 @@ int main(int argc, char** argv) {
     auto ratio = [](double x, double y) { return y > 0 ? x / y : 0.0; };
     std::printf("\nmedians of %d rounds\n"
                 "| | seated (ms) | p50 (us) | p99 (us) | CPU/line (us) | batched CPU/line (us) "
-                "| lines/s | RSS seated (KiB) | RSS end (KiB) |\n|---|---|---|---|---|---|---|---|---|\n",
+                "| lines/s | RSS seated (KiB) | RSS end (KiB) | RSS growth seated / end (KiB) |\n"
+                "|---|---|---|---|---|---|---|---|---|---|\n",
                 o.rounds);
     for (const auto& [name, m] : {std::pair{"A", ma}, std::pair{"B", mb}})
-        std::printf("| %s | %.0f | %.0f | %.0f | %.0f | %.1f | %.0f | %.0f | %.0f |\n", name,
-                    m.joinMs, m.p50, m.p99, m.cpu, m.cpuBatched, m.tput, m.rssSeated, m.rssEnd);
-    std::printf("| B/A | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.3f | %.3f |\n",
+        std::printf("| %s | %.0f | %.0f | %.0f | %.0f | %.1f | %.0f | %.0f | %.0f | %.0f / %.0f |\n",
+                    name, m.joinMs, m.p50, m.p99, m.cpu, m.cpuBatched, m.tput, m.rssSeated,
+                    m.rssEnd, m.rssSeatedGrowth, m.rssEndGrowth);
+    std::printf("| B/A | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.3f | %.3f | %.1f / %.1f |\n",
                 ratio(mb.joinMs, ma.joinMs), ratio(mb.p50, ma.p50), ratio(mb.p99, ma.p99),
                 ratio(mb.cpu, ma.cpu), ratio(mb.cpuBatched, ma.cpuBatched), ratio(mb.tput, ma.tput),
-                ratio(mb.rssSeated, ma.rssSeated), ratio(mb.rssEnd, ma.rssEnd));
+                ratio(mb.rssSeated, ma.rssSeated), ratio(mb.rssEnd, ma.rssEnd),
+                ratio(mb.rssSeatedGrowth, ma.rssSeatedGrowth), ratio(mb.rssEndGrowth, ma.rssEndGrowth));
     int bad = 0;
     for (const auto* runs : {&a, &b})
         for (const report::Run& r : *runs)
