@@ -10,7 +10,7 @@ jobs=2
 "$root/scripts/setup.sh"
 cmake -S "$root" -B "$root/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build-bench" --parallel "$jobs" \
-    --target bench_net bench_fanout bench_chatlog bench_startup
+    --target bench_net bench_fanout bench_web bench_chatlog bench_startup
 cmake -S "$root" -B "$root/build-soak-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPINWA_SANITIZE=ON >/dev/null
 cmake --build "$root/build-soak-asan" --parallel "$jobs" --target bench_soak
@@ -31,6 +31,8 @@ echo "== socket layer against raw calls"
 echo "== fanout: host window, floor relay and ngIRCd side by side"
 # ngIRCd is the reference (apt-get install ngircd); the benchmark skips it when absent.
 "$b/fanout/bench_fanout" --participants 100 --lines "${FANOUT_LINES:-200}" --rounds 3
+echo "== web seats beside desktop seats"
+"$b/web/bench_web" --rounds 3
 echo "== chat log at scale"
 "$b/chatlog/bench_chatlog" --lines 1000000
 echo "== start-up (offscreen)"

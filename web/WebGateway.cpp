@@ -121,8 +121,12 @@ void WebGateway::accept() {
         connect(socket, &QObject::destroyed, this, [this] { --httpConnections_; });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readHead(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        // One that never finishes asking is let go.
-        QTimer::singleShot(kDeadlineMs, socket, [socket] { socket->abort(); });
+        // One that never finishes asking is let go; an upgraded one lives on as a page.
+        auto* deadline = new QTimer(socket);
+        deadline->setObjectName(QStringLiteral("headDeadline"));
+        deadline->setSingleShot(true);
+        connect(deadline, &QTimer::timeout, socket, [socket] { socket->abort(); });
+        deadline->start(kDeadlineMs);
     }
 }
 
@@ -176,6 +180,8 @@ void WebGateway::answer(QTcpSocket* socket, const QByteArray& method, const QByt
 }
 
 void WebGateway::upgrade(QTcpSocket* socket) {
+    // The page's socket is this one: without this, every page was cut off 10 s after it came.
+    delete socket->findChild<QTimer*>(QStringLiteral("headDeadline"), Qt::FindDirectChildrenOnly);
     socket->disconnect(this);
     disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     // The handshake is still unread (only peeked), for the WebSocket server to take.

@@ -30,6 +30,10 @@ void hostIn(TForm1& form, quint16 port, const QString& nickname, const QString& 
     form.settings->SpeedButton2->click();
 }
 
+void liftBudget(TForm1& form) {
+    form.host.meter().setBudget({1e9, 1e9, 1e12, 1e12});
+}
+
 int seatedCount(const TForm1& form) {
     int seated = 0;
     for (const RoomState::Seat& seat : form.room.seats)

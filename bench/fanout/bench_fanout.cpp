@@ -9,17 +9,17 @@
 #include "FloorRelay.h"
 #include "HostWindow.h"
 #include "IrcServer.h"
+#include "Phases.h"
 #include "ProcessFigures.h"
 #include "RawParticipant.h"
+#include "RunReport.h"
 #include "ScriptedDialogs.h"
 #include "app/TForm1.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <map>
-#include <sched.h>
 
 namespace {
 
@@ -35,48 +35,9 @@ struct Options {
     QStringList targets{QStringLiteral("host"), QStringLiteral("floor"), QStringLiteral("ngircd")};
 };
 
-struct Run {
-    std::vector<double> latencyUs;
-    std::int64_t cpuNs = 0, tputCpuNs = 0;
-    int tputLines = 0;
-    std::int64_t tputNs = 0;
-    int joinMs = 0, lost = -1, duplicates = -1;
-
-    double p50() const { return figures::percentiles(latencyUs).p50; }
-    double p99() const { return figures::percentiles(latencyUs).p99; }
-    double linesPerSecond() const { return tputNs ? tputLines * 1e9 / double(tputNs) : 0; }
-};
-
-// Reads the driver's report lines into a run, taking the server's CPU at each phase's ends.
-struct Collector {
-    Collector(Run& r, std::function<std::int64_t()> cpu) : run(r), cpuNow(std::move(cpu)) {}
-    Run& run;
-    std::function<std::int64_t()> cpuNow;
-    std::int64_t mark = 0;
-    void operator()(const QByteArray& line) {
-        const QList<QByteArray> f = line.split(' ');
-        if (f[0] == "JOINED") {
-            run.joinMs = f.value(1).toInt();
-        } else if (f[0] == "BEGIN" || f[0] == "TBEGIN") {
-            mark = cpuNow();
-        } else if (f[0] == "END") {
-            run.cpuNs = cpuNow() - mark;
-        } else if (f[0] == "TEND") {
-            run.tputCpuNs = cpuNow() - mark;
-        } else if (f[0] == "LAT") {
-            for (int i = 1; i < f.size(); ++i)
-                run.latencyUs.push_back(f[i].toDouble() / 1000.0);
-        } else if (f[0] == "TPUT") {
-            run.tputLines = f.value(1).toInt();
-            run.tputNs = f.value(2).toLongLong();
-        } else if (f[0] == "CHECK") {
-            run.lost = f.value(1).toInt();
-            run.duplicates = f.value(2).toInt();
-        } else {
-            std::fprintf(stderr, "driver: %s\n", line.constData());
-        }
-    }
-};
+using report::Collector;
+using report::Medians;
+using report::Run;
 
 figures::Child spawnDriver(const char* mode, quint16 port, const Options& o) {
     QStringList args{QStringLiteral("--driver"), QString::fromLatin1(mode)};
@@ -87,8 +48,10 @@ figures::Child spawnDriver(const char* mode, quint16 port, const Options& o) {
 
 Run runHost(const Options& o) {
     Run run;
+    run.lines = o.lines;
     const quint16 port = freeLoopbackPort();
     std::unique_ptr<TForm1> form = startHostWindow(port, QStringLiteral("host"));
+    liftBudget(*form);
     runUntil([] { return false; }, 200); // first paint and settle
     const figures::Child child = spawnDriver("host", port, o);
     Collector collect(run, figures::cpuNs);
@@ -101,6 +64,7 @@ Run runHost(const Options& o) {
 
 Run runFloor(const Options& o) {
     Run run;
+    run.lines = o.lines;
     quint16 port = 0;
     const int listener = openListener(port);
     const figures::Child child = spawnDriver("floor", port, o);
@@ -113,6 +77,7 @@ Run runFloor(const Options& o) {
 
 Run runIrc(const Options& o) {
     Run run;
+    run.lines = o.lines;
     IrcServer server;
     const quint16 port = freeLoopbackPort();
     if (!server.start(port, o.serverCore)) {
@@ -127,46 +92,13 @@ Run runIrc(const Options& o) {
     return run;
 }
 
-void printRun(const char* what, const Run& r, const Options& o) {
+void printRun(const char* what, const Run& r) {
     const figures::Percentiles p = figures::percentiles(r.latencyUs);
     std::printf("  %-6s p50 %7.1f us  p99 %7.1f us  cpu/line %7.1f us (batched %6.1f us)"
-                "  %8.0f lines/s  lost %d dup %d  joins %d ms\n",
-                what, p.p50, p.p99, double(r.cpuNs) / 1000.0 / o.lines,
-                r.tputLines ? double(r.tputCpuNs) / 1000.0 / r.tputLines : 0.0, r.linesPerSecond(),
-                r.lost, r.duplicates, r.joinMs);
+                "  %8.0f lines/s  lost %d dup %d (batched %d/%d)  joins %d ms\n",
+                what, p.p50, p.p99, r.cpuPerLineUs(), r.batchedCpuPerLineUs(), r.linesPerSecond(),
+                r.lost, r.duplicates, r.tputLost, r.tputDuplicates, r.joinMs);
     std::fflush(stdout);
-}
-
-double median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-struct Medians {
-    double cpu = 0, cpuBatched = 0, p50 = 0, p99 = 0, tput = 0;
-};
-
-Medians medians(const std::vector<Run>& runs, const Options& o) {
-    std::vector<double> cpu, cpuB, p50, p99, tput;
-    for (const Run& r : runs) {
-        cpu.push_back(double(r.cpuNs) / 1000.0 / o.lines);
-        cpuB.push_back(r.tputLines ? double(r.tputCpuNs) / 1000.0 / r.tputLines : 0);
-        p50.push_back(r.p50());
-        p99.push_back(r.p99());
-        tput.push_back(r.linesPerSecond());
-    }
-    return {median(cpu), median(cpuB), median(p50), median(p99), median(tput)};
-}
-
-void pinToCore(int core) {
-    if (core < 0)
-        return;
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(core, &set);
-    sched_setaffinity(0, sizeof set, &set);
 }
 
 Options parse(const QStringList& a) {
@@ -211,7 +143,7 @@ int main(int argc, char** argv) {
         raw.append(QString::fromLocal8Bit(argv[i]));
     const Options o = parse(raw);
     // Before any thread exists, so that every thread of the servers runs on that core.
-    pinToCore(o.serverCore);
+    driver::pinToCore(o.serverCore);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -231,19 +163,20 @@ int main(int argc, char** argv) {
         std::printf("round %d\n", round);
         if (o.targets.contains(QLatin1String("host"))) {
             host.push_back(runHost(o));
-            printRun("host", host.back(), o);
+            printRun("host", host.back());
         }
         if (o.targets.contains(QLatin1String("floor"))) {
             floor.push_back(runFloor(o));
-            printRun("floor", floor.back(), o);
+            printRun("floor", floor.back());
         }
         if (irc) {
             ngircd.push_back(runIrc(o));
-            printRun("ngircd", ngircd.back(), o);
+            printRun("ngircd", ngircd.back());
         }
     }
     std::printf("\nmedians of %d rounds\n", o.rounds);
-    const Medians h = medians(host, o), f = medians(floor, o), g = medians(ngircd, o);
+    const Medians h = report::medians(host), f = report::medians(floor),
+                  g = report::medians(ngircd);
     for (const auto& [name, m] :
          {std::pair{"host", h}, std::pair{"floor", f}, std::pair{"ngircd", g}})
         std::printf("  %-6s cpu/line %7.1f us  batched %6.1f us  p50 %7.1f us  p99 %7.1f us  "
