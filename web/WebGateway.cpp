@@ -126,7 +126,7 @@ void WebGateway::accept() {
         deadline->setObjectName(QStringLiteral("headDeadline"));
         deadline->setSingleShot(true);
         connect(deadline, &QTimer::timeout, socket, [socket] { socket->abort(); });
-        deadline->start(kDeadlineMs);
+        deadline->start(deadlineMs_);
     }
 }
 
@@ -158,7 +158,8 @@ void WebGateway::readHead(QTcpSocket* socket) {
         answer(socket, r.method, r.path);
         break;
     }
-    socket->disconnect(this);
+    // Only the reading stops: the count of connections still drops when the socket goes.
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     socket->disconnectFromHost();
 }
 
@@ -183,6 +184,7 @@ void WebGateway::upgrade(QTcpSocket* socket) {
     // The page's socket is this one: without this, every page was cut off 10 s after it came.
     delete socket->findChild<QTimer*>(QStringLiteral("headDeadline"), Qt::FindDirectChildrenOnly);
     socket->disconnect(this);
+    --httpConnections_; // a page from now on, counted as one
     disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     // The handshake is still unread (only peeked), for the WebSocket server to take.
     ws_.handleConnection(socket);
@@ -212,7 +214,7 @@ void WebGateway::openPage(QWebSocket* page) {
             [this, page] { refuse(page, QStringLiteral("只收文字消息")); });
     connect(page, &QWebSocket::disconnected, this, [this, page] { pageGone(page); });
     // A page that neither joins nor resumes in time gives its place to another.
-    QTimer::singleShot(kDeadlineMs, page, [this, page] {
+    QTimer::singleShot(deadlineMs_, page, [this, page] {
         if (pages_.contains(page) && pages_[page].seat == nullptr)
             page->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("timeout"));
     });

@@ -33,6 +33,11 @@ public:
     void setAddressBook(AddressNote note, AddressForget forget);
     // How long a dropped page's seat waits for it (a minute; tests wait less).
     void setSeatKeepMs(int ms) { seatKeepMs_ = ms; }
+    // How long a connection may take to ask, and a page to join (tests wait less).
+    void setDeadlineMs(int ms) {
+        deadlineMs_ = ms;
+        ws_.setHandshakeTimeout(ms);
+    }
     // Listens on every IPv4 address; false with the reason when the port is taken.
     bool start(quint16 webPort, quint16 roomPort, QString* error = nullptr);
     // Ends every page and every seat.
@@ -65,6 +70,7 @@ private:
     QWebSocketServer ws_;
     quint16 roomPort_ = 0;
     int seatKeepMs_;
+    int deadlineMs_ = kDeadlineMs;
     int httpConnections_ = 0;
     QHash<QWebSocket*, Page> pages_;
     QHash<QByteArray, WebSeat*> seats_; // by resume token

@@ -208,6 +208,22 @@ private slots:
         QVERIFY(!joe->poll().contains(talkLine("amy", "joe", QByteArray::number(WebSeat::kMaxQueued))));
     }
 
+    // Neither many page loads nor the time to ask for one shut the page or the surface.
+    void pagesOutliveTheDeadlineAndManyRequests() {
+        const quint16 port = freePort();
+        auto host = startWebHost(port);
+        host->web->setDeadlineMs(200);
+        WebPage page(port + 1);
+        QVERIFY(page.waitOpen());
+        page.send(msg("join", {{"nickname", "amy"}}));
+        QVERIFY(!page.take("users").isEmpty());
+        for (int i = 0; i < 2 * WebGateway::kMaxHttpConnections; ++i)
+            QVERIFY(httpAnswer(port + 1, "GET / HTTP/1.1\r\nHost: x\r\n\r\n").startsWith("HTTP/1.1 200"));
+        QTest::qWait(600); // what is checked is that nothing happens: there is no event to wait for
+        QCOMPARE(page.socket().state(), QAbstractSocket::ConnectedState);
+        QVERIFY(userList(*host).contains("amy"));
+    }
+
     // A page that does not come back in time leaves as anyone does.
     void unclaimedSeatLeavesAfterItsTime() {
         const quint16 port = freePort();
