@@ -1,5 +1,7 @@
 #include "web/WebGateway.h"
 
+#include "web/FileDownload.h"
+#include "web/FileStore.h"
 #include "web/HttpRequest.h"
 #include "web/WebSeat.h"
 
@@ -81,11 +83,25 @@ void WebGateway::setAddressBook(AddressNote note, AddressForget forget) {
     forget_ = std::move(forget);
 }
 
+void WebGateway::setFileFolder(const QString& folder) {
+    fileFolder_ = folder;
+}
+
+void WebGateway::setFileLimits(const FileStore::Limits& limits) {
+    fileLimits_ = limits;
+    if (files_)
+        files_->setLimits(limits);
+}
+
 bool WebGateway::start(quint16 webPort, quint16 roomPort, QString* error) {
     stop();
     roomPort_ = roomPort;
-    if (http_.listen(QHostAddress::AnyIPv4, webPort))
+    if (http_.listen(QHostAddress::AnyIPv4, webPort)) {
+        // The room's files live as long as the room serves its page.
+        files_ = std::make_unique<FileStore>(fileFolder_);
+        files_->setLimits(fileLimits_);
         return true;
+    }
     if (error != nullptr)
         *error = http_.errorString();
     return false;
@@ -107,6 +123,7 @@ void WebGateway::stop() {
             forget_(seat->localPort());
         delete seat;
     }
+    files_.reset();
 }
 
 void WebGateway::accept() {
@@ -120,8 +137,12 @@ void WebGateway::accept() {
         connect(socket, &QObject::destroyed, this, [this] { --httpConnections_; });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readHead(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        // One that never finishes asking is let go.
-        QTimer::singleShot(kDeadlineMs, socket, [socket] { socket->abort(); });
+        // One that never finishes asking is let go; a download takes its time.
+        auto* deadline = new QTimer(socket);
+        deadline->setObjectName(QStringLiteral("deadline"));
+        deadline->setSingleShot(true);
+        connect(deadline, &QTimer::timeout, socket, [socket] { socket->abort(); });
+        deadline->start(kDeadlineMs);
     }
 }
 
@@ -150,10 +171,18 @@ void WebGateway::readHead(QTcpSocket* socket) {
             }
             break;
         }
+        if (r.path.startsWith("/f/") && files_ && (r.method == "GET" || r.method == "HEAD")) {
+            disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+            delete socket->findChild<QTimer*>(QStringLiteral("deadline"));
+            socket->read(r.headSize);
+            FileDownload::serve(socket, r, *files_);
+            return;
+        }
         answer(socket, r.method, r.path);
         break;
     }
-    socket->disconnect(this);
+    // Only the reading stops: the count of connections still goes down when it closes.
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     socket->disconnectFromHost();
 }
 
@@ -175,7 +204,10 @@ void WebGateway::answer(QTcpSocket* socket, const QByteArray& method, const QByt
 }
 
 void WebGateway::upgrade(QTcpSocket* socket) {
+    // From here on it is a page, counted as one.
+    --httpConnections_;
     socket->disconnect(this);
+    delete socket->findChild<QTimer*>(QStringLiteral("deadline"));
     disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     // The handshake is still unread (only peeked), for the WebSocket server to take.
     ws_.handleConnection(socket);

@@ -7,6 +7,9 @@
 #include <QTcpServer>
 #include <QWebSocketServer>
 #include <functional>
+#include <memory>
+
+#include "web/FileStore.h"
 
 class QTcpSocket;
 class QWebSocket;
@@ -39,6 +42,12 @@ public:
     quint16 port() const { return http_.serverPort(); }
     int seatCount() const { return static_cast<int>(seats_.size()); }
 
+    // Where the room's files are kept (a private folder is made inside), and how much.
+    void setFileFolder(const QString& folder);
+    void setFileLimits(const FileStore::Limits& limits);
+    // The room's files while it runs, else null.
+    FileStore* files() { return files_.get(); }
+
 private:
     struct Page {
         WebSeat* seat = nullptr;
@@ -67,4 +76,7 @@ private:
     QHash<QByteArray, WebSeat*> seats_; // by resume token
     AddressNote note_;
     AddressForget forget_;
+    QString fileFolder_;
+    FileStore::Limits fileLimits_;
+    std::unique_ptr<FileStore> files_;
 };
