@@ -123,6 +123,9 @@ void WebGateway::stop() {
             forget_(seat->localPort());
         delete seat;
     }
+    uploads_.clear();
+    seatNames_.clear();
+    pageFrom_.clear();
     files_.reset();
 }
 
@@ -234,11 +237,11 @@ void WebGateway::openPage(QWebSocket* page) {
     connect(page, &QWebSocket::textMessageReceived, this,
             [this, page](const QString& text) { pageMessage(page, text); });
     connect(page, &QWebSocket::binaryMessageReceived, this,
-            [this, page] { refuse(page, QStringLiteral("只收文字消息")); });
+            [this, page](const QByteArray& frame) { fileData(page, frame); });
     connect(page, &QWebSocket::disconnected, this, [this, page] { pageGone(page); });
     // A page that neither joins nor resumes in time gives its place to another.
     QTimer::singleShot(kDeadlineMs, page, [this, page] {
-        if (pages_.contains(page) && pages_[page].seat == nullptr)
+        if (pages_.contains(page) && pages_[page].seat == nullptr && !pages_[page].uploading)
             page->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("timeout"));
     });
 }
@@ -257,6 +260,10 @@ void WebGateway::pageMessage(QWebSocket* page, const QString& text) {
     }
     const QJsonObject message = document.object();
     const QString type = message.value(QStringLiteral("type")).toString();
+    if (type.startsWith(QStringLiteral("file"))) {
+        fileRequest(page, message);
+        return;
+    }
     Page& p = pages_[page];
     if (type == QStringLiteral("join") && p.seat == nullptr && !p.joining) {
         join(page, message.value(QStringLiteral("nickname")).toString());
@@ -287,6 +294,7 @@ void WebGateway::join(QWebSocket* page, const QString& nickname) {
     }
     pages_[page].seat = seat;
     seats_.insert(seat->token(), seat);
+    seatNames_.insert(seat->token(), nickname);
     if (note_)
         note_(seat->localPort(), pages_[page].address);
 }
@@ -310,11 +318,19 @@ void WebGateway::pageGone(QWebSocket* page) {
     if (it->seat != nullptr && it->seat->page() == page)
         it->seat->detach();
     pages_.erase(it);
+    pageFrom_.remove(page);
     page->deleteLater();
 }
 
 void WebGateway::seatFinished(WebSeat* seat) {
     seats_.remove(seat->token());
+    seatNames_.remove(seat->token());
+    // What it had not finished sending can never be offered now.
+    const QByteArray key = "seat:" + seat->token();
+    if (files_)
+        files_->removeUnfinished(key);
+    for (auto it = uploads_.begin(); it != uploads_.end();)
+        it = it->senderKey == key ? uploads_.erase(it) : std::next(it);
     if (forget_)
         forget_(seat->localPort());
     // The page stays open, to join again, as the desktop's settings page does.
