@@ -66,3 +66,7 @@ std::optional<QString> RealDialogs::saveFile(QWidget* parent, const QString& fil
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
+
+QStringList RealDialogs::openFiles(QWidget* parent, const QString& caption) {
+    return QFileDialog::getOpenFileNames(parent, caption);
+}

@@ -20,6 +20,8 @@ class QStatusBar;
 class QTabWidget;
 class SettingsPage;
 class WebGateway;
+class TForm2;
+class TransferList;
 
 // The main window: owns the room state, both socket components, every control of
 // the three pages and every whisper window.
@@ -53,6 +55,11 @@ public:
     Attention* attention;
     // The room as a web page on its port + 1, while the host has it on.
     WebGateway* web;
+    // Files on their way, made when the first one goes.
+    TransferList* transfers = nullptr;
+
+    // Sends files through the host to the addressee, or in that whisper window.
+    void sendFiles(const QStringList& paths, TForm2* whisper);
 
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -82,6 +89,10 @@ private:
     void wireWeb();
     void startWeb();
     void stopWeb();
+    void wireFiles();
+    void enableWhisperDrop(TForm2* window);
+    void sayOffer(const QByteArray& addressee, const QString& text);
+    void sayOfferInWhisper(TForm2* window, const QString& text);
 
     // RoomView
     void setStatus(const QString& text) override;

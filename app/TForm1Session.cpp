@@ -264,6 +264,7 @@ WhisperPeer* TForm1::createWhisper(int slot) {
             host.sendWhisper(from.peerSeatField(), line);
     };
     room.whispers[slot] = window;
+    enableWhisperDrop(window);
     window->setAttribute(Qt::WA_ShowWithoutActivating, !attention->mayTakeFocus());
     window->show();
     window->takeColours(chat->Memo1, chat->Edit5);

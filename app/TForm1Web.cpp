@@ -1,4 +1,5 @@
 // The host's web page: started with the room when the host wants it, ended with it.
+#include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "ui/ChatPage.h"
@@ -13,6 +14,7 @@ void TForm1::wireWeb() {
     web->setAddressBook(
         [this](quint16 port, const QString& address) { host.noteProxied(port, address); },
         [this](quint16 port) { host.forgetProxied(port); });
+    wireFiles();
 }
 
 void TForm1::startWeb() {
@@ -21,6 +23,8 @@ void TForm1::startWeb() {
     const int roomPort = settings->port2->value();
     const int webPort = roomPort + 1;
     QString error;
+    // Offers from the host itself and from this machine name the address others use.
+    web->setPublicAddress(localAddress());
     const bool served = webPort <= 65535 &&
                         web->start(static_cast<quint16>(webPort), static_cast<quint16>(roomPort), &error);
     chat->webQr->setVisible(served);

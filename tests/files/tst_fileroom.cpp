@@ -1,11 +1,16 @@
 // Files sent from a web seat: what the room and an older peer see, and resuming.
 #include "HttpGet.h"
 #include "RoomFixture.h"
+#include "app/LocalAddress.h"
 #include "Uploader.h"
 #include "protocol/FileOffer.h"
 #include "web/WebGateway.h"
 
 #include <QCheckBox>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include "ui/TransferList.h"
+#include <QProgressBar>
 #include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -97,8 +102,11 @@ private slots:
         const QJsonObject done = page->take("fileDone", 15000);
         QCOMPARE(done.value("sha256").toString().toLatin1(),
                  QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-        const QString text = QStringLiteral("[文件] %1 (3.0 MB) http://127.0.0.1:%2/f/%3/%4")
-                                 .arg(shown).arg(port + 1).arg(QString::fromLatin1(token), inAddress);
+        // Reached on a loopback address, the host names the one others can use.
+        const QString text = QStringLiteral("[文件] %1 (3.0 MB) http://%2:%3/f/%4/%5")
+                                 .arg(shown, localAddress())
+                                 .arg(port + 1)
+                                 .arg(QString::fromLatin1(token), inAddress);
         const QByteArray expected = line(talkLine("amy", "joe", gbBytes(text)));
         QTRY_VERIFY(joe->poll().contains(expected));
         QCOMPARE(joe->poll(), expected);
@@ -118,7 +126,8 @@ private slots:
         sendPart(*page, token, "hello", 0, 5);
         QVERIFY(!page->take("fileDone").isEmpty());
         const QByteArray said = whisperLine(
-            "amy", gbBytes(QStringLiteral("[文件] a.txt (5 B) http://127.0.0.1:%1/f/%2/a.txt")
+            "amy", gbBytes(QStringLiteral("[文件] a.txt (5 B) http://%1:%2/f/%3/a.txt")
+                               .arg(localAddress())
                                .arg(port + 1)
                                .arg(QString::fromLatin1(token))));
         QTRY_VERIFY(joe->poll().contains(said));
@@ -171,6 +180,88 @@ private slots:
         QVERIFY(!other.take("refused").isEmpty());
         QCOMPARE(host->web->files()->find(token)->have, 0);
         QVERIFY(!joe->poll().contains("[文件]"));
+    }
+
+    // From a desktop copy: the button, or files dropped on the log or a whisper window.
+    void desktopFileGoesThroughTheHost_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("button") << QStringLiteral("button");
+        QTest::newRow("dropped on the log") << QStringLiteral("log");
+        QTest::newRow("dropped on a whisper") << QStringLiteral("whisper");
+    }
+
+    void desktopFileGoesThroughTheHost() {
+        QFETCH(QString, how);
+        QTemporaryDir dir;
+        const QByteArray bytes = randomBytes(5 << 20);
+        const QString path = dir.filePath(QStringLiteral("图 1.png"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        f.close();
+        auto bob = joinClient(*host, port, QStringLiteral("bob"));
+        choose(*bob, "joe");
+        joe->forget();
+        if (how == QStringLiteral("button")) {
+            dialogs.openAnswers = {QStringList{path}};
+            bob->chat->sendFile->click();
+        } else {
+            QWidget* target = bob->chat->Memo1->viewport();
+            if (how == QStringLiteral("whisper")) {
+                bob->chat->Q1->trigger();
+                QTRY_VERIFY(windowFor(*bob, "000") != nullptr);
+                target = windowFor(*bob, "000")->Memo1->viewport();
+            }
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            // As a drag does: entering names the target the drop then goes to.
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &enter);
+            QVERIFY(enter.isAccepted());
+            QCoreApplication::sendEvent(target, &drop);
+            QVERIFY(drop.isAccepted());
+        }
+        const QString text = QStringLiteral("[文件] 图 1.png (5.0 MB) http://%1:%2/f/")
+                                 .arg(localAddress())
+                                 .arg(port + 1);
+        const QByteArray said = how == QStringLiteral("whisper")
+                                    ? whisperLine("bob", gbBytes(text))
+                                    : kLine.toByteArray() + talkLine("bob", "joe", gbBytes(text)).chopped(1);
+        QTRY_VERIFY2_WITH_TIMEOUT(joe->poll().contains(said),
+                                  qPrintable(bob->transfers->findChild<QLabel*>("transferState")->text()), 15000);
+        const QString url = gb::toDisplay(joe->poll()).section(QLatin1Char(' '), -1).trimmed();
+        QVERIFY(url.endsWith(QStringLiteral("/图%201.png")));
+        const HttpAnswer a = httpGet(port + 1, browserPath(url));
+        QVERIFY(a.body == bytes);
+        QCOMPARE(bob->transfers->findChild<QProgressBar*>("transferBar")->value(), 1000);
+    }
+
+    void noWebSurfaceSaysSoAndSendsNothing() {
+        const quint16 other = freePort();
+        // An older host, or one with 允许网页加入 off.
+        auto plain = std::make_unique<TForm1>();
+        plain->show();
+        QTest::mouseClick(plain->settings->RadioButton2, Qt::LeftButton);
+        plain->settings->webJoin->setChecked(false);
+        plain->settings->port2->setValue(other);
+        plain->settings->ip2->setText(QStringLiteral("old"));
+        plain->settings->nc2->setText(QStringLiteral("host"));
+        plain->settings->SpeedButton2->click();
+        auto legacy = rawJoin(*plain, other, "joe");
+        auto bob = joinClient(*plain, other, QStringLiteral("bob"));
+        choose(*bob, "joe");
+        legacy->forget();
+        QTemporaryDir dir;
+        QFile f(dir.filePath("a.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("hello") == 5);
+        f.close();
+        dialogs.clear();
+        dialogs.openAnswers = {QStringList{f.fileName()}};
+        bob->chat->sendFile->click();
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.texts("message").size(), 1, 10000);
+        QVERIFY(dialogs.texts("message").first().contains(QStringLiteral("没有网页服务")));
+        QVERIFY(dialogs.texts("message").first().contains(QString::number(other + 1)));
+        QVERIFY(!legacy->poll().contains(kLine.toByteArray()));
     }
 
 private:

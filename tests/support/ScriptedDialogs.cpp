@@ -81,3 +81,8 @@ std::optional<QString> ScriptedDialogs::saveFile(QWidget* parent, const QString&
     record(parent, QStringLiteral("save"), filterName + QLatin1Char('|') + pattern);
     return saveAnswers.isEmpty() ? std::nullopt : saveAnswers.takeFirst();
 }
+
+QStringList ScriptedDialogs::openFiles(QWidget* parent, const QString& caption) {
+    record(parent, QStringLiteral("open"), caption);
+    return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
+}

@@ -299,7 +299,7 @@ class WebRoom(unittest.TestCase):
         d = self.seated(downloads=got_dir)
         d.find_element(By.ID, 'sendFile').send_keys(sent)
         offer = rb'&S' + re.escape(gb('小明 对 阿强 说: [文件] 报告.bin (256.0 MB) ')) + \
-            rb'http://127\.0\.0\.1:(\d+)(/f/[0-9a-f]{32}/)' + re.escape(gb('报告.bin')) + rb'\r'
+            rb'http://[0-9.]+:(\d+)(/f/[0-9a-f]{32}/)' + re.escape(gb('报告.bin')) + rb'\r'
         end = time.monotonic() + 240
         while not (m := re.fullmatch(offer, self.qiang.read())) and time.monotonic() < end:
             time.sleep(0.2)
