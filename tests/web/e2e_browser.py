@@ -122,7 +122,7 @@ class Host:
     def __init__(self):
         self.port = free_port_pair()
         self.dir = tempfile.TemporaryDirectory(prefix='pinwa-e2e-')
-        env = dict(os.environ, XDG_CONFIG_HOME=self.dir.name, QT_QPA_PLATFORM='offscreen')
+        env = dict(os.environ, XDG_CONFIG_HOME=self.dir.name, QT_QPA_PLATFORM=os.environ.get('PINWA_HOST_QPA', 'offscreen'))
         self.proc = subprocess.Popen([HOST_EXE, str(self.port)], cwd=self.dir.name, env=env, text=True,
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE, encoding='utf-8')
         self.lines = queue.Queue()

@@ -3,6 +3,7 @@
 //   web_host PORT             hosts room "大厅" as "主持人" on PORT, the page on PORT + 1
 //   stdin "broadcast TEXT"    the host's 发送广播 with TEXT
 //   stdin "kick NICKNAME"     the host's 踢他下线 on NICKNAME
+//   stdin "sendfile NICKNAME PATH"  the host sends the file at PATH to NICKNAME
 // It prints "ready" once the room is open, "done" after each command and each
 // message box's text as "message: TEXT".
 #include "ScriptedDialogs.h"
@@ -91,6 +92,9 @@ int main(int argc, char* argv[]) {
             if (verb == QStringLiteral("broadcast")) {
                 dialogs.inputAnswers.append(rest);
                 form.host.F1Click();
+            } else if (verb == QStringLiteral("sendfile")) {
+                if (select(form, gb::fromTyped(rest.section(QLatin1Char(' '), 0, 0))))
+                    form.sendFiles({rest.section(QLatin1Char(' '), 1)}, nullptr);
             } else if (verb == QStringLiteral("kick")) {
                 if (select(form, gb::fromTyped(rest)))
                     form.host.T1Click();
