@@ -1,6 +1,7 @@
 // The room's files on the host: what a plain HTTP client can fetch, and what it cannot.
 #include "HttpGet.h"
 #include "RawPeer.h"
+#include "web/FileFetch.h"
 #include "web/FileStore.h"
 #include "web/WebGateway.h"
 
@@ -8,7 +9,11 @@
 #include <QDir>
 #include <QRandomGenerator>
 #include <QStorageInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -194,6 +199,79 @@ private slots:
         const QByteArray token = put(*gateway.files(), QStringLiteral("a.txt"), "x");
         for (int i = 0; i < WebGateway::kMaxHttpConnections + 10; ++i)
             QCOMPARE(httpGet(port, pathOf(token, "a.txt")).status(), 200);
+    }
+
+    // The desktop's download: cut at 40%, it goes on from its .part and ends byte-equal.
+    void fetchCutAt40PercentResumesByteEqual() {
+        const QByteArray bytes = randomBytes(16 << 20);
+        const QByteArray token = put(*gateway.files(), QStringLiteral("图.bin"), bytes);
+        const QUrl url(QStringLiteral("http://127.0.0.1:%1").arg(port) + QString::fromUtf8(pathOf(token, QStringLiteral("图.bin"))));
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("图.bin"));
+        {
+            FileFetch first(url, target);
+            connect(&first, &FileFetch::progress, &first, [&](qint64 have, qint64 size) {
+                if (have >= size * 4 / 10)
+                    first.cancel();
+            });
+            first.start();
+            QTRY_VERIFY(QFileInfo(first.partPath()).size() >= bytes.size() * 4 / 10);
+            QVERIFY(QFileInfo(first.partPath()).size() < bytes.size());
+        }
+        FileFetch second(url, target);
+        QSignalSpy done(&second, &FileFetch::done);
+        second.start();
+        QVERIFY(done.wait(10000));
+        QCOMPARE(done.first().first().toString(), target);
+        QFile saved(target);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll() == bytes);
+        QVERIFY(!QFileInfo::exists(second.partPath()));
+    }
+
+    void fetchNeverOverwritesAName() {
+        const QByteArray token = put(*gateway.files(), QStringLiteral("a.txt"), "new");
+        QTemporaryDir dir;
+        QFile old(dir.filePath(QStringLiteral("a.txt")));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        const QString target = FileFetch::freeName(old.fileName());
+        QCOMPARE(target, dir.filePath(QStringLiteral("a (2).txt")));
+        FileFetch fetch(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port) + QString::fromUtf8(pathOf(token, "a.txt"))), target);
+        QSignalSpy done(&fetch, &FileFetch::done);
+        fetch.start();
+        QVERIFY(done.wait(5000));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old"));
+        QFile got(target);
+        QVERIFY(got.open(QIODevice::ReadOnly));
+        QCOMPARE(got.readAll(), QByteArray("new"));
+    }
+
+    // A disk that fills (here a file-size quota of 1 MiB) gets a word and keeps the .part.
+    void fullDiskGivesAWordAndKeepsThePart() {
+        const QByteArray bytes = randomBytes(3 << 20);
+        const QByteArray token = put(*gateway.files(), QStringLiteral("b.bin"), bytes);
+        QTemporaryDir dir;
+        FileFetch fetch(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port) + QString::fromUtf8(pathOf(token, "b.bin"))),
+                        dir.filePath(QStringLiteral("b.bin")));
+        QSignalSpy failed(&fetch, &FileFetch::failed);
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const rlimit quota{1 << 20, before.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &quota);
+        fetch.start();
+        const bool gotWord = failed.wait(10000);
+        setrlimit(RLIMIT_FSIZE, &before);
+        QVERIFY(gotWord);
+        QVERIFY(failed.first().first().toString().contains(QStringLiteral("磁盘满了")));
+        QVERIFY(failed.first().first().toString().contains(fetch.partPath()));
+        QFile part(fetch.partPath());
+        QVERIFY(part.open(QIODevice::ReadOnly));
+        const QByteArray kept = part.readAll();
+        QVERIFY(kept.size() > 0 && kept.size() <= (1 << 20));
+        QVERIFY(kept == bytes.left(kept.size()));
     }
 
 private:
