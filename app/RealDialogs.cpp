@@ -70,3 +70,9 @@ std::optional<QString> RealDialogs::saveFile(QWidget* parent, const QString& fil
 QStringList RealDialogs::openFiles(QWidget* parent, const QString& caption) {
     return QFileDialog::getOpenFileNames(parent, caption);
 }
+
+std::optional<QString> RealDialogs::saveDownload(QWidget* parent, const QString& suggested) {
+    // Qt's dialog asks before a name that exists is chosen; the download never replaces it anyway.
+    const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("另存为"), suggested);
+    return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+}

@@ -60,6 +60,8 @@ public:
 
     // Sends files through the host to the addressee, or in that whisper window.
     void sendFiles(const QStringList& paths, TForm2* whisper);
+    // Where 接收 puts files: the user's download folder.
+    QString downloadFolder;
 
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -93,6 +95,8 @@ private:
     void enableWhisperDrop(TForm2* window);
     void sayOffer(const QByteArray& addressee, const QString& text);
     void sayOfferInWhisper(TForm2* window, const QString& text);
+    void offerSeen(const QByteArray& line);
+    bool webSurface(QString* address, quint16* webPort);
 
     // RoomView
     void setStatus(const QString& text) override;

@@ -197,6 +197,7 @@ void TForm1::leaveSession(bool toSettingsPage) {
 void TForm1::appendLog(const QByteArray& line) {
     chat->Memo1->appendLine(line);
     attention->publicLine(line);
+    offerSeen(line);
 }
 
 void TForm1::setUserList(const QList<QByteArray>& nicknames) {
@@ -282,6 +283,7 @@ void TForm1::setWhisperPeer(WhisperPeer* window, const QByteArray& seatField) {
 void TForm1::appendWhisper(WhisperPeer* window, const QByteArray& line) {
     whisperWindow(window)->appendLine(line);
     attention->whisper(whisperWindow(window), line);
+    offerSeen(line);
 }
 
 void TForm1::showWhisper(WhisperPeer* window) {

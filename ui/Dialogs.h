@@ -33,6 +33,9 @@ public:
     // Files to send, chosen in an open dialog; empty when cancelled.
     virtual QStringList openFiles(QWidget* parent, const QString& caption) = 0;
 
+    // Where to save a received file, the suggestion filled in; nothing when cancelled.
+    virtual std::optional<QString> saveDownload(QWidget* parent, const QString& suggested) = 0;
+
     // The program has exactly one dialog service; tests swap in a scripted one.
     static Dialogs& instance();
     static void install(Dialogs* dialogs);

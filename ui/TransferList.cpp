@@ -71,7 +71,30 @@ TransferList::Row* TransferList::add(const QString& what, std::function<void()> 
             onCancel();
     });
     row->clock.start();
-    show();
+    if (!isVisible()) {
+        // A line arriving must not take the keyboard from whatever the user is in.
+        setAttribute(Qt::WA_ShowWithoutActivating, true);
+        show();
+    }
+    return row;
+}
+
+TransferList::Row* TransferList::addOffer(const QString& what, const QString& size,
+                                          std::function<void()> onReceive,
+                                          std::function<void()> onSaveAs,
+                                          std::function<void()> onCancel) {
+    Row* row = add(what, std::move(onCancel));
+    auto* line = static_cast<QHBoxLayout*>(row->bar->parentWidget()->layout()->itemAt(1)->layout());
+    row->receive = new QPushButton(QStringLiteral("接收"));
+    row->receive->setObjectName(QStringLiteral("transferReceive"));
+    row->saveAs = new QPushButton(QStringLiteral("另存为"));
+    row->saveAs->setObjectName(QStringLiteral("transferSaveAs"));
+    line->insertWidget(1, row->receive);
+    line->insertWidget(2, row->saveAs);
+    row->cancel->setEnabled(false);
+    row->setState(size);
+    connect(row->receive, &QPushButton::clicked, row->bar, std::move(onReceive));
+    connect(row->saveAs, &QPushButton::clicked, row->bar, std::move(onSaveAs));
     return row;
 }
 

@@ -21,14 +21,24 @@ public:
         void setProgress(qint64 have, qint64 size);
         void setState(const QString& text, bool bad = false);
         void finish(const QString& text, bool bad = false);
+        // A new try: speed counts from here.
+        void restart() {
+            clock.restart();
+            startedAt = -1;
+        }
         QProgressBar* bar;
         QLabel* state;
         QPushButton* cancel;
+        QPushButton* receive = nullptr; // offers only: 接收 / 继续
+        QPushButton* saveAs = nullptr;
         QElapsedTimer clock;
         qint64 startedAt = -1;
     };
     // A new row; `onCancel` runs when its cancel button is pressed.
     Row* add(const QString& what, std::function<void()> onCancel);
+    // A file offered in the room: its name and size, 接收 and 另存为.
+    Row* addOffer(const QString& what, const QString& size, std::function<void()> onReceive,
+                  std::function<void()> onSaveAs, std::function<void()> onCancel);
 
 private:
     QVBoxLayout* rows_;

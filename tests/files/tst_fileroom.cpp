@@ -236,6 +236,36 @@ private slots:
         QCOMPARE(bob->transfers->findChild<QProgressBar*>("transferBar")->value(), 1000);
     }
 
+    // An offer reaching a desktop copy: kept in its log as the bytes that came, and
+    // received beside a file of the same name, which stays as it was.
+    void desktopReceivesAnOfferWithoutOverwriting() {
+        auto bob = joinClient(*host, port, QStringLiteral("bob"));
+        QTemporaryDir dir;
+        bob->downloadFolder = dir.path();
+        QFile old(dir.filePath(QStringLiteral("报告.pdf")));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        const QByteArray bytes = randomBytes(2 << 20);
+        page->take("users");
+        page->send(msg("fileOffer", {{"id", 9}, {"to", "bob"}, {"name", QStringLiteral("报告.pdf")}, {"size", bytes.size()}}));
+        const QByteArray token = page->take("fileReady").value("token").toString().toLatin1();
+        sendPart(*page, token, bytes, 0, bytes.size());
+        const QString text = page->take("fileDone").value("text").toString();
+        QTRY_VERIFY(bob->transfers != nullptr);
+        QTRY_VERIFY(!logLines(*bob).isEmpty() && logLines(*bob).last().contains(token));
+        QCOMPARE(logLines(*bob).last(), talkLine("amy", "bob", gbBytes(text)));
+        auto* receive = bob->transfers->findChild<QPushButton*>("transferReceive");
+        QVERIFY(receive != nullptr);
+        receive->click();
+        const QString saved = dir.filePath(QStringLiteral("报告 (2).pdf"));
+        QTRY_VERIFY(QFileInfo::exists(saved));
+        QFile got(saved);
+        QVERIFY(got.open(QIODevice::ReadOnly));
+        QVERIFY(got.readAll() == bytes);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old"));
+    }
+
     void noWebSurfaceSaysSoAndSendsNothing() {
         const quint16 other = freePort();
         // An older host, or one with 允许网页加入 off.

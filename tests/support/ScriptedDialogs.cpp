@@ -86,3 +86,8 @@ QStringList ScriptedDialogs::openFiles(QWidget* parent, const QString& caption) 
     record(parent, QStringLiteral("open"), caption);
     return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
 }
+
+std::optional<QString> ScriptedDialogs::saveDownload(QWidget* parent, const QString& suggested) {
+    record(parent, QStringLiteral("saveAs"), suggested);
+    return saveAnswers.isEmpty() ? std::nullopt : saveAnswers.takeFirst();
+}
