@@ -22,6 +22,7 @@ class SettingsPage;
 class WebGateway;
 class TForm2;
 class TransferList;
+class HostFiles;
 
 // The main window: owns the room state, both socket components, every control of
 // the three pages and every whisper window.
@@ -60,6 +61,9 @@ public:
 
     // Sends files through the host to the addressee, or in that whisper window.
     void sendFiles(const QStringList& paths, TForm2* whisper);
+    // The host's list of the room's files, and the status-bar button that opens it.
+    QPushButton* hostFilesButton = nullptr;
+    HostFiles* hostFiles = nullptr;
     // Where 接收 puts files: the user's download folder.
     QString downloadFolder;
 

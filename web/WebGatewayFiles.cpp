@@ -140,6 +140,12 @@ void WebGateway::fileData(QWebSocket* page, const QByteArray& frame) {
     }
     if (it->stalled)
         return;
+    if (files_->find(token) == nullptr) { // the host removed it
+        uploads_.erase(it);
+        fileRefused(page, {{QStringLiteral("token"), QString::fromLatin1(token)}},
+                    QStringLiteral("主持人删掉了这个文件"));
+        return;
+    }
     const qint64 offset = qFromBigEndian<qint64>(frame.constData() + 32);
     QString refusal;
     if (!files_->write(token, offset, QByteArrayView(frame).sliced(kUploadHeader), &refusal)) {

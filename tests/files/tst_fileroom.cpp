@@ -1,7 +1,10 @@
 // Files sent from a web seat: what the room and an older peer see, and resuming.
 #include "HttpGet.h"
 #include "RoomFixture.h"
+#include "app/HostFiles.h"
 #include "app/LocalAddress.h"
+#include <QSpinBox>
+#include <QTreeWidget>
 #include "Uploader.h"
 #include "protocol/FileOffer.h"
 #include "web/WebGateway.h"
@@ -264,6 +267,34 @@ private slots:
         QVERIFY(got.readAll() == bytes);
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("old"));
+    }
+
+    // The host's list: who sent what; removing one, even half sent; the limits it sets.
+    void hostListsAndRemovesFiles() {
+        page->send(msg("fileOffer", {{"id", 1}, {"to", "joe"}, {"name", "a.txt"}, {"size", 5}}));
+        const QByteArray done = page->take("fileReady").value("token").toString().toLatin1();
+        sendPart(*page, done, "hello", 0, 5);
+        QVERIFY(!page->take("fileDone").isEmpty());
+        page->send(msg("fileOffer", {{"id", 2}, {"to", "joe"}, {"name", "b.bin"}, {"size", 10}}));
+        const QByteArray half = page->take("fileReady").value("token").toString().toLatin1();
+        sendPart(*page, half, "01234", 0, 5);
+        QVERIFY(host->hostFilesButton->isVisibleTo(host.get()));
+        host->hostFilesButton->click();
+        QTreeWidget* list = host->hostFiles->list;
+        QTRY_COMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("a.txt"));
+        QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral("amy"));
+        list->topLevelItem(0)->setSelected(true);
+        list->topLevelItem(1)->setSelected(true);
+        host->hostFiles->findChild<QPushButton*>("fileRemove")->click();
+        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(httpGet(port + 1, "/f/" + done + "/a.txt").status(), 404);
+        sendPart(*page, half, "0123456789", 5, 10);
+        QCOMPARE(page->take("fileRefused").value("token").toString().toLatin1(), half);
+        host->hostFiles->perFile->setValue(1);
+        page->send(msg("fileOffer", {{"id", 3}, {"to", "joe"}, {"name", "c"}, {"size", (2 << 20)}}));
+        QVERIFY(page->take("fileRefused").value("text").toString().contains(QStringLiteral("1.0 MB")));
+        host->hostFiles->perFile->setValue(2048);
     }
 
     void noWebSurfaceSaysSoAndSendsNothing() {
