@@ -35,6 +35,13 @@ try:
     while e.gb('[文件]') not in qiang.read() and time.monotonic() < end:
         time.sleep(0.2)
     shot('files-done')
+    # An older copy's user passes the address on by typing it: the host gets an entry.
+    link = e.re.search(rb'http://\S+', qiang.got).group(0)
+    qiang.sock.sendall(b'&S' + e.gb('阿强 对 主持人 说: [文件] 年终总结.mp4 (600.0 MB) ') + link + b'\r')
+    time.sleep(1)
+    shot('files-offer')
+    host.command('showfiles')
+    shot('files-host')
 finally:
     try:
         host.stop()

@@ -4,6 +4,7 @@
 //   stdin "broadcast TEXT"    the host's 发送广播 with TEXT
 //   stdin "kick NICKNAME"     the host's 踢他下线 on NICKNAME
 //   stdin "sendfile NICKNAME PATH"  the host sends the file at PATH to NICKNAME
+//   stdin "showfiles"         opens the host's list of the room's files
 // It prints "ready" once the room is open, "done" after each command and each
 // message box's text as "message: TEXT".
 #include "ScriptedDialogs.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QRadioButton>
 #include <QSocketNotifier>
 #include <QSpinBox>
@@ -95,6 +97,8 @@ int main(int argc, char* argv[]) {
             } else if (verb == QStringLiteral("sendfile")) {
                 if (select(form, gb::fromTyped(rest.section(QLatin1Char(' '), 0, 0))))
                     form.sendFiles({rest.section(QLatin1Char(' '), 1)}, nullptr);
+            } else if (verb == QStringLiteral("showfiles")) {
+                form.hostFilesButton->click();
             } else if (verb == QStringLiteral("kick")) {
                 if (select(form, gb::fromTyped(rest)))
                     form.host.T1Click();
