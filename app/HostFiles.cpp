@@ -91,8 +91,9 @@ void HostFiles::refresh() {
         auto* item = new QTreeWidgetItem(
             {f->name, fileoffer::sizeText(f->size), f->sender,
              f->added.toString(QStringLiteral("HH:mm:ss")),
-             f->complete() ? QStringLiteral("已收到")
-                           : QStringLiteral("正在收 %1%").arg(f->size ? f->have * 100 / f->size : 0)});
+             f->complete()
+                 ? QStringLiteral("已收到")
+                 : QStringLiteral("正在收 %1%").arg(f->size ? f->have * 100 / f->size : 0)});
         item->setData(0, Qt::UserRole, QString::fromLatin1(f->token));
         list->addTopLevelItem(item);
         item->setSelected(chosen.contains(QString::fromLatin1(f->token)));

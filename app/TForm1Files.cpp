@@ -3,7 +3,9 @@
 #include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
+#include "protocol/FileOffer.h"
 #include "protocol/Gb.h"
+#include "protocol/LineKind.h"
 #include "protocol/TypedLine.h"
 #include "protocol/Wire.h"
 #include "ui/ChatLog.h"
@@ -14,24 +16,21 @@
 #include "ui/FlatButton.h"
 #include "ui/TForm2.h"
 #include "ui/TransferList.h"
-#include "protocol/FileOffer.h"
-#include "protocol/LineKind.h"
 #include "web/FileFetch.h"
 #include "web/FileStore.h"
 #include "web/FileUpload.h"
 
 #include <QDir>
-#include <QStandardPaths>
-#include <QUrl>
-#include <memory>
-
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QThread>
+#include <QUrl>
 #include <arpa/inet.h>
+#include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -96,8 +95,8 @@ void TForm1::sendFiles(const QStringList& paths, TForm2* whisper) {
         transfers = new TransferList(this);
     QPointer<TForm2> thread(whisper);
     for (const QString& path : paths) {
-        auto* upload = new FileUpload(path, address, webPort,
-                                      gb::toDisplay(room.ownNickname), this);
+        auto* upload =
+            new FileUpload(path, address, webPort, gb::toDisplay(room.ownNickname), this);
         TransferList::Row* row = transfers->add(QStringLiteral("发送 %1").arg(upload->fileName()),
                                                 [upload] { upload->cancel(); });
         connect(upload, &FileUpload::progress, transfers,
@@ -150,8 +149,7 @@ void TForm1::offerSeen(const QByteArray& line) {
                        .arg(webPort)
                        .arg(offer->token, offer->urlName));
     // Anyone can type an offer line: the name is made safe again before it names a file.
-    const QString name =
-        FileStore::safeName(QUrl::fromPercentEncoding(offer->urlName.toUtf8()));
+    const QString name = FileStore::safeName(QUrl::fromPercentEncoding(offer->urlName.toUtf8()));
     if (transfers == nullptr)
         transfers = new TransferList(this);
     struct State {
@@ -189,9 +187,8 @@ void TForm1::offerSeen(const QByteArray& line) {
         QStringLiteral("%1 (%2)").arg(offer->name, offer->sizeText), offer->sizeText,
         [this, state, begin, name] {
             // 继续 goes on into the same .part; the first 接收 picks a name nobody has.
-            begin(state->target.isEmpty()
-                      ? FileFetch::freeName(QDir(downloadFolder).filePath(name))
-                      : state->target);
+            begin(state->target.isEmpty() ? FileFetch::freeName(QDir(downloadFolder).filePath(name))
+                                          : state->target);
         },
         [this, begin, name] {
             if (const auto chosen =
@@ -204,7 +201,8 @@ void TForm1::offerSeen(const QByteArray& line) {
             state->fetch->cancel();
             state->fetch->deleteLater();
             TransferList::Row* r = *row;
-            r->setState(QStringLiteral("已取消;收到的部分留在 %1.part,点 继续 接着收").arg(state->target));
+            r->setState(
+                QStringLiteral("已取消;收到的部分留在 %1.part,点 继续 接着收").arg(state->target));
             r->cancel->setEnabled(false);
             r->receive->setText(QStringLiteral("继续"));
             r->receive->setEnabled(true);

@@ -54,9 +54,9 @@ QString text(const QString& name, qint64 size, const QString& base, const QStrin
 }
 
 std::optional<Offer> find(const QString& line) {
-    static const QRegularExpression offer(QStringLiteral(
-        R"(\[文件\] (.+) \((\d+(?:\.\d)? (?:B|KB|MB|GB|TB))\) ()"
-        R"(https?://[0-9A-Za-z.\-\[\]:]+/f/([0-9a-f]{32})/([^\s/]+))\s*$)"));
+    static const QRegularExpression offer(
+        QStringLiteral(R"(\[文件\] (.+) \((\d+(?:\.\d)? (?:B|KB|MB|GB|TB))\) ()"
+                       R"(https?://[0-9A-Za-z.\-\[\]:]+/f/([0-9a-f]{32})/([^\s/]+))\s*$)"));
     const QRegularExpressionMatch m = offer.match(line);
     if (!m.hasMatch())
         return std::nullopt;

@@ -65,8 +65,7 @@ std::optional<FileDownload::Target> FileDownload::parsePath(const QByteArray& pa
     return Target{token, *name};
 }
 
-std::optional<FileDownload::Span> FileDownload::parseRange(const QByteArray& value,
-                                                           qint64 size) {
+std::optional<FileDownload::Span> FileDownload::parseRange(const QByteArray& value, qint64 size) {
     if (!value.startsWith("bytes=") || value.contains(','))
         return std::nullopt;
     const QByteArray spec = value.mid(6).trimmed();
@@ -109,17 +108,17 @@ void FileDownload::serve(QTcpSocket* socket, const HttpRequest& request, const F
     const QByteArray range = request.header("range");
     if (const auto span = range.isEmpty() ? std::nullopt : parseRange(range, file->size)) {
         if (span->count < 0) {
-            socket->write(status("416 Range Not Satisfiable",
-                                 "Content-Range: bytes */" + QByteArray::number(file->size) +
-                                     "\r\n"));
+            socket->write(
+                status("416 Range Not Satisfiable",
+                       "Content-Range: bytes */" + QByteArray::number(file->size) + "\r\n"));
             socket->disconnectFromHost();
             return;
         }
         first = span->first;
         count = span->count;
-        head = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
-               QByteArray::number(first) + '-' + QByteArray::number(first + count - 1) + '/' +
-               QByteArray::number(file->size) + "\r\n";
+        head = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + QByteArray::number(first) +
+               '-' + QByteArray::number(first + count - 1) + '/' + QByteArray::number(file->size) +
+               "\r\n";
     }
     head += "Content-Type: application/octet-stream\r\n";
     head += "Content-Disposition: " + disposition(file->name) + "\r\n";

@@ -44,8 +44,10 @@ QString FileFetch::freeName(const QString& path) {
     const QString base = info.completeBaseName();
     const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
     for (int n = 2;; ++n) {
-        const QString candidate = info.dir().filePath(QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(suffix));
-        if (!QFileInfo::exists(candidate) && !QFileInfo::exists(candidate + QStringLiteral(".part")))
+        const QString candidate =
+            info.dir().filePath(QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(suffix));
+        if (!QFileInfo::exists(candidate) &&
+            !QFileInfo::exists(candidate + QStringLiteral(".part")))
             return candidate;
     }
 }
@@ -110,7 +112,8 @@ void FileFetch::readHead() {
         }
         size_ = range.mid(range.indexOf('/') + 1).toLongLong();
     } else if (status != 200) {
-        fail(QStringLiteral("主机拒绝了:%1").arg(QString::fromLatin1(head_.left(head_.indexOf('\r')))));
+        fail(QStringLiteral("主机拒绝了:%1")
+                 .arg(QString::fromLatin1(head_.left(head_.indexOf('\r')))));
         return;
     }
     if (status == 200)
@@ -133,8 +136,10 @@ void FileFetch::take(const QByteArray& bytes) {
         return;
     if (part_.write(bytes) != bytes.size() || !part_.flush()) {
         // What did land stays: a later start goes on from the end of the .part.
-        fail(QStringLiteral("写不下了(%1):磁盘满了或者没有权限。已收到的部分保存在 %2,腾出空间后可以继续接收。")
-                 .arg(part_.errorString(), partPath()));
+        fail(
+            QStringLiteral(
+                "写不下了(%1):磁盘满了或者没有权限。已收到的部分保存在 %2,腾出空间后可以继续接收。")
+                .arg(part_.errorString(), partPath()));
         return;
     }
     hash_.addData(bytes);

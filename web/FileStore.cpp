@@ -46,8 +46,8 @@ QString FileStore::safeName(const QString& name) {
     return clean.left(200);
 }
 
-QByteArray FileStore::begin(const QByteArray& senderKey, const QString& sender,
-                            const QString& name, qint64 size, QString* refusal) {
+QByteArray FileStore::begin(const QByteArray& senderKey, const QString& sender, const QString& name,
+                            qint64 size, QString* refusal) {
     auto refuse = [&](const QString& word) {
         *refusal = word;
         return QByteArray();
@@ -72,8 +72,8 @@ QByteArray FileStore::begin(const QByteArray& senderKey, const QString& sender,
             ++sending;
     }
     if (sending >= limits_.uploadsPerSender)
-        return refuse(QStringLiteral("同时最多发送 %1 个文件,请等前面的发完").arg(
-            limits_.uploadsPerSender));
+        return refuse(
+            QStringLiteral("同时最多发送 %1 个文件,请等前面的发完").arg(limits_.uploadsPerSender));
     QStorageInfo disk(folder_.path());
     disk.refresh();
     if (disk.bytesAvailable() < stillComing + size)

@@ -22,12 +22,12 @@ public:
     };
 
     struct File {
-        QByteArray token; // 32 hex digits, 128 random bits
-        QString name;     // safe: no path, no control characters, no ".."
-        QString sender;   // who sent it, as the host's list shows
+        QByteArray token;     // 32 hex digits, 128 random bits
+        QString name;         // safe: no path, no control characters, no ".."
+        QString sender;       // who sent it, as the host's list shows
         QByteArray senderKey; // whose uploads count together against the limit
         qint64 size = 0;
-        qint64 have = 0;  // bytes on disk so far
+        qint64 have = 0;   // bytes on disk so far
         QByteArray sha256; // raw digest, once complete
         QString path;
         QDateTime added;

@@ -32,13 +32,15 @@ FileUpload::FileUpload(const QString& path, const QString& hostAddress, quint16 
     connect(&socket_, &QWebSocket::textMessageReceived, this, &FileUpload::message);
     connect(&socket_, &QWebSocket::bytesWritten, this, [this] { pump(); });
     // A refused connection or handshake may end without a disconnected signal.
-    connect(&socket_, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this, [this](QAbstractSocket::SocketError) {
-        if (!opened_)
-            fail(QStringLiteral("主机 %1 的端口 %2 上没有网页服务,不能发送文件:"
-                                "它可能是旧版本,或者没有开\"允许网页加入\"。什么也没有发出去。")
-                     .arg(host_)
-                     .arg(port_));
-    });
+    connect(
+        &socket_, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this,
+        [this](QAbstractSocket::SocketError) {
+            if (!opened_)
+                fail(QStringLiteral("主机 %1 的端口 %2 上没有网页服务,不能发送文件:"
+                                    "它可能是旧版本,或者没有开\"允许网页加入\"。什么也没有发出去。")
+                         .arg(host_)
+                         .arg(port_));
+        });
     connect(&socket_, &QWebSocket::disconnected, this, [this] {
         if (!opened_)
             fail(QStringLiteral("主机 %1 的端口 %2 上没有网页服务,不能发送文件:"

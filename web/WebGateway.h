@@ -1,5 +1,7 @@
 #pragma once
 
+#include "web/FileStore.h"
+
 #include <QHash>
 #include <QJsonObject>
 #include <QObject>
@@ -9,8 +11,6 @@
 #include <QWebSocketServer>
 #include <functional>
 #include <memory>
-
-#include "web/FileStore.h"
 
 class QTcpSocket;
 class QWebSocket;
@@ -105,8 +105,8 @@ private:
     QString fileFolder_;
     FileStore::Limits fileLimits_;
     std::unique_ptr<FileStore> files_;
-    QHash<QByteArray, Upload> uploads_;       // by file token, while the file is coming
-    QHash<QByteArray, QString> seatNames_;   // by seat token: who a seat's files are from
-    QHash<QWebSocket*, QString> pageFrom_;   // a seatless uploader's own word for its name
+    QHash<QByteArray, Upload> uploads_;    // by file token, while the file is coming
+    QHash<QByteArray, QString> seatNames_; // by seat token: who a seat's files are from
+    QHash<QWebSocket*, QString> pageFrom_; // a seatless uploader's own word for its name
     QString publicAddress_;
 };

@@ -172,12 +172,13 @@ void WebGateway::fileDone(QWebSocket* page, const QByteArray& token) {
     const FileStore::File* file = files_->find(token);
     const QString text =
         fileoffer::text(file->name, file->size, upload.base, QString::fromLatin1(token));
-    page->sendTextMessage(json({{QStringLiteral("type"), QStringLiteral("fileDone")},
-                                {QStringLiteral("id"), upload.id},
-                                {QStringLiteral("token"), QString::fromLatin1(token)},
-                                {QStringLiteral("have"), file->size},
-                                {QStringLiteral("sha256"), QString::fromLatin1(file->sha256.toHex())},
-                                {QStringLiteral("text"), text}}));
+    page->sendTextMessage(
+        json({{QStringLiteral("type"), QStringLiteral("fileDone")},
+              {QStringLiteral("id"), upload.id},
+              {QStringLiteral("token"), QString::fromLatin1(token)},
+              {QStringLiteral("have"), file->size},
+              {QStringLiteral("sha256"), QString::fromLatin1(file->sha256.toHex())},
+              {QStringLiteral("text"), text}}));
     // A seat's offer goes into the room as its own talk or whisper line.
     if (!upload.senderKey.startsWith("seat:"))
         return;

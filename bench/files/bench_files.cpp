@@ -82,9 +82,8 @@ int main(int argc, char* argv[]) {
     const long rssStart = rssKiB(host.processId());
     long rssPeak = rssStart;
     QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, [&] {
-        rssPeak = std::max(rssPeak, rssKiB(host.processId()));
-    });
+    QObject::connect(&sampler, &QTimer::timeout,
+                     [&] { rssPeak = std::max(rssPeak, rssKiB(host.processId())); });
     sampler.start(50);
 
     // Upload.
@@ -143,15 +142,15 @@ int main(int argc, char* argv[]) {
     const quint16 floorPort = freePort();
     QProcess listener;
     listener.start(QStringLiteral("socat"),
-                   {QStringLiteral("-u"), QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr").arg(floorPort),
+                   {QStringLiteral("-u"),
+                    QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr").arg(floorPort),
                     QStringLiteral("CREATE:%1").arg(floorOut)});
     listener.waitForStarted();
     QThread::msleep(300); // socat has no ready signal; its listen is quick
     t.restart();
     QProcess sender;
-    sender.start(QStringLiteral("socat"),
-                 {QStringLiteral("-u"), QStringLiteral("FILE:%1").arg(src),
-                  QStringLiteral("TCP:127.0.0.1:%1").arg(floorPort)});
+    sender.start(QStringLiteral("socat"), {QStringLiteral("-u"), QStringLiteral("FILE:%1").arg(src),
+                                           QStringLiteral("TCP:127.0.0.1:%1").arg(floorPort)});
     sender.waitForFinished(-1);
     listener.waitForFinished(-1);
     const double floor = seconds(t);
@@ -159,7 +158,8 @@ int main(int argc, char* argv[]) {
     auto mibps = [&](double s) { return double(mib) / s; };
     std::printf("file             %lld MiB\n", static_cast<long long>(mib));
     std::printf("socat floor      %.2f s  %.0f MiB/s\n", floor, mibps(floor));
-    std::printf("upload           %.2f s  %.0f MiB/s  (%.2fx the floor)\n", up, mibps(up), up / floor);
+    std::printf("upload           %.2f s  %.0f MiB/s  (%.2fx the floor)\n", up, mibps(up),
+                up / floor);
     std::printf("download         %.2f s  %.0f MiB/s  (%.2fx the floor)  %s\n", down, mibps(down),
                 down / floor, got == size ? "complete" : "SHORT");
     std::printf("host RSS         start %ld KiB, peak during upload %ld KiB, peak overall %ld KiB "

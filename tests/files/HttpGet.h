@@ -38,7 +38,8 @@ inline HttpAnswer httpGet(quint16 port, const QByteArray& path, const QByteArray
                 a.cut = true;
                 return true;
             }
-            return socket.state() == QAbstractSocket::UnconnectedState && socket.bytesAvailable() == 0;
+            return socket.state() == QAbstractSocket::UnconnectedState &&
+                   socket.bytesAvailable() == 0;
         },
         30000);
     socket.abort();

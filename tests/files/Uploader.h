@@ -21,6 +21,7 @@ inline void sendPart(WebPage& page, const QByteArray& token, const QByteArray& b
     constexpr qint64 kChunk = 65536 - 40;
     for (qint64 at = from; at < to; at += kChunk) {
         const qint64 n = std::min(kChunk, to - at);
-        page.socket().sendBinaryMessage(uploadFrame(token, at, QByteArrayView(bytes).sliced(at, n)));
+        page.socket().sendBinaryMessage(
+            uploadFrame(token, at, QByteArrayView(bytes).sliced(at, n)));
     }
 }

@@ -1,22 +1,22 @@
 // Files sent from a web seat: what the room and an older peer see, and resuming.
 #include "HttpGet.h"
 #include "RoomFixture.h"
+#include "Uploader.h"
 #include "app/HostFiles.h"
 #include "app/LocalAddress.h"
-#include <QSpinBox>
-#include <QTreeWidget>
-#include "Uploader.h"
 #include "protocol/FileOffer.h"
+#include "ui/TransferList.h"
 #include "web/WebGateway.h"
 
 #include <QCheckBox>
-#include <QMimeData>
-#include <QTemporaryDir>
-#include "ui/TransferList.h"
-#include <QProgressBar>
 #include <QCryptographicHash>
+#include <QMimeData>
+#include <QProgressBar>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 
 using namespace wire;
@@ -97,7 +97,8 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(QString, inAddress);
         const QByteArray bytes = randomBytes(3 << 20);
-        page->send(msg("fileOffer", {{"id", 1}, {"to", "joe"}, {"name", name}, {"size", bytes.size()}}));
+        page->send(
+            msg("fileOffer", {{"id", 1}, {"to", "joe"}, {"name", name}, {"size", bytes.size()}}));
         const QJsonObject ready = page->take("fileReady");
         QCOMPARE(ready.value("have").toInteger(), 0);
         const QByteArray token = ready.value("token").toString().toLatin1();
@@ -128,11 +129,11 @@ private slots:
         const QByteArray token = page->take("fileReady").value("token").toString().toLatin1();
         sendPart(*page, token, "hello", 0, 5);
         QVERIFY(!page->take("fileDone").isEmpty());
-        const QByteArray said = whisperLine(
-            "amy", gbBytes(QStringLiteral("[文件] a.txt (5 B) http://%1:%2/f/%3/a.txt")
-                               .arg(localAddress())
-                               .arg(port + 1)
-                               .arg(QString::fromLatin1(token))));
+        const QByteArray said =
+            whisperLine("amy", gbBytes(QStringLiteral("[文件] a.txt (5 B) http://%1:%2/f/%3/a.txt")
+                                           .arg(localAddress())
+                                           .arg(port + 1)
+                                           .arg(QString::fromLatin1(token))));
         QTRY_VERIFY(joe->poll().contains(said));
         QVERIFY(!joe->poll().contains(kLine.toByteArray()));
     }
@@ -140,7 +141,8 @@ private slots:
     // A page that lost its connection at 40% goes on from what the host has.
     void cutUploadResumesWhereTheHostStands() {
         const QByteArray bytes = randomBytes(8 << 20);
-        page->send(msg("fileOffer", {{"id", 3}, {"to", "joe"}, {"name", "b.bin"}, {"size", bytes.size()}}));
+        page->send(msg("fileOffer",
+                       {{"id", 3}, {"to", "joe"}, {"name", "b.bin"}, {"size", bytes.size()}}));
         const QByteArray token = page->take("fileReady").value("token").toString().toLatin1();
         sendPart(*page, token, bytes, 0, bytes.size() * 4 / 10);
         QVERIFY(!page->take("fileHave").isEmpty());
@@ -166,7 +168,8 @@ private slots:
         QCOMPARE(refused.value("id").toInt(), 4);
         QVERIFY(refused.value("text").toString().contains(QStringLiteral("文件太大")));
         page->send(msg("fileOffer", {{"id", 5}, {"name", "nobody"}, {"size", 10}}));
-        QCOMPARE(page->take("fileRefused").value("text").toString(), QStringLiteral("请选择说话对象!"));
+        QCOMPARE(page->take("fileRefused").value("text").toString(),
+                 QStringLiteral("请选择说话对象!"));
         page->send(msg("fileOffer", {{"id", 6}, {"to", "joe"}, {"name", "ok"}, {"size", 10}}));
         const QByteArray token = page->take("fileReady").value("token").toString().toLatin1();
         // Bytes where the file does not stand yet are refused with where it stands.
@@ -218,7 +221,8 @@ private slots:
             data.setUrls({QUrl::fromLocalFile(path)});
             QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             // As a drag does: entering names the target the drop then goes to.
-            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                                  Qt::NoModifier);
             QCoreApplication::sendEvent(target, &enter);
             QVERIFY(enter.isAccepted());
             QCoreApplication::sendEvent(target, &drop);
@@ -227,11 +231,13 @@ private slots:
         const QString text = QStringLiteral("[文件] 图 1.png (5.0 MB) http://%1:%2/f/")
                                  .arg(localAddress())
                                  .arg(port + 1);
-        const QByteArray said = how == QStringLiteral("whisper")
-                                    ? whisperLine("bob", gbBytes(text))
-                                    : kLine.toByteArray() + talkLine("bob", "joe", gbBytes(text)).chopped(1);
-        QTRY_VERIFY2_WITH_TIMEOUT(joe->poll().contains(said),
-                                  qPrintable(bob->transfers->findChild<QLabel*>("transferState")->text()), 15000);
+        const QByteArray said =
+            how == QStringLiteral("whisper")
+                ? whisperLine("bob", gbBytes(text))
+                : kLine.toByteArray() + talkLine("bob", "joe", gbBytes(text)).chopped(1);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            joe->poll().contains(said),
+            qPrintable(bob->transfers->findChild<QLabel*>("transferState")->text()), 15000);
         const QString url = gb::toDisplay(joe->poll()).section(QLatin1Char(' '), -1).trimmed();
         QVERIFY(url.endsWith(QStringLiteral("/图%201.png")));
         const HttpAnswer a = httpGet(port + 1, browserPath(url));
@@ -250,7 +256,10 @@ private slots:
         old.close();
         const QByteArray bytes = randomBytes(2 << 20);
         page->take("users");
-        page->send(msg("fileOffer", {{"id", 9}, {"to", "bob"}, {"name", QStringLiteral("报告.pdf")}, {"size", bytes.size()}}));
+        page->send(msg("fileOffer", {{"id", 9},
+                                     {"to", "bob"},
+                                     {"name", QStringLiteral("报告.pdf")},
+                                     {"size", bytes.size()}}));
         const QByteArray token = page->take("fileReady").value("token").toString().toLatin1();
         sendPart(*page, token, bytes, 0, bytes.size());
         const QString text = page->take("fileDone").value("text").toString();
@@ -292,8 +301,10 @@ private slots:
         sendPart(*page, half, "0123456789", 5, 10);
         QCOMPARE(page->take("fileRefused").value("token").toString().toLatin1(), half);
         host->hostFiles->perFile->setValue(1);
-        page->send(msg("fileOffer", {{"id", 3}, {"to", "joe"}, {"name", "c"}, {"size", (2 << 20)}}));
-        QVERIFY(page->take("fileRefused").value("text").toString().contains(QStringLiteral("1.0 MB")));
+        page->send(
+            msg("fileOffer", {{"id", 3}, {"to", "joe"}, {"name", "c"}, {"size", (2 << 20)}}));
+        QVERIFY(
+            page->take("fileRefused").value("text").toString().contains(QStringLiteral("1.0 MB")));
         host->hostFiles->perFile->setValue(2048);
     }
 

@@ -8,8 +8,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QRandomGenerator>
-#include <QStorageInfo>
 #include <QSignalSpy>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -28,9 +28,13 @@ QByteArray randomBytes(qsizetype size) {
 QByteArray put(FileStore& store, const QString& name, const QByteArray& bytes,
                const QByteArray& sender = "amy") {
     QString refusal;
-    const QByteArray token = store.begin(sender, QString::fromLatin1(sender), name, bytes.size(), &refusal);
+    const QByteArray token =
+        store.begin(sender, QString::fromLatin1(sender), name, bytes.size(), &refusal);
     for (qsizetype at = 0; at < bytes.size(); at += 100000)
-        store.write(token, at, QByteArrayView(bytes).sliced(at, std::min<qsizetype>(100000, bytes.size() - at)), &refusal);
+        store.write(
+            token, at,
+            QByteArrayView(bytes).sliced(at, std::min<qsizetype>(100000, bytes.size() - at)),
+            &refusal);
     return token;
 }
 
@@ -58,7 +62,8 @@ private slots:
         QCOMPARE(a.status(), 200);
         QVERIFY(a.body == bytes);
         QVERIFY(a.header("Content-Disposition").startsWith("attachment;"));
-        QVERIFY(a.header("Content-Disposition").contains("UTF-8''" + name.toUtf8().toPercentEncoding()));
+        QVERIFY(a.header("Content-Disposition")
+                    .contains("UTF-8''" + name.toUtf8().toPercentEncoding()));
         QCOMPARE(a.header("X-Content-Type-Options"), QByteArray("nosniff"));
         QCOMPARE(a.header("Content-Length"), QByteArray::number(bytes.size()));
         QCOMPARE(a.header("Accept-Ranges"), QByteArray("bytes"));
@@ -80,9 +85,9 @@ private slots:
         const HttpAnswer rest =
             httpGet(port, pathOf(token, "big.bin"), "Range: bytes=" + have + "-\r\n");
         QCOMPARE(rest.status(), 206);
-        QCOMPARE(rest.header("Content-Range"),
-                 "bytes " + have + '-' + QByteArray::number(bytes.size() - 1) + '/' +
-                     QByteArray::number(bytes.size()));
+        QCOMPARE(rest.header("Content-Range"), "bytes " + have + '-' +
+                                                   QByteArray::number(bytes.size() - 1) + '/' +
+                                                   QByteArray::number(bytes.size()));
         QVERIFY(first.body + rest.body == bytes);
     }
 
@@ -164,7 +169,8 @@ private slots:
         QTest::newRow("dot dot") << QStringLiteral("..") << QStringLiteral("文件");
         QTest::newRow("inner dots") << QStringLiteral("a..b") << QStringLiteral("a.b");
         QTest::newRow("control") << QStringLiteral("a\r\nb\x01.txt") << QStringLiteral("ab.txt");
-        QTest::newRow("bidi override") << QStringLiteral("a\u202Etxt.exe") << QStringLiteral("atxt.exe");
+        QTest::newRow("bidi override")
+            << QStringLiteral("a\u202Etxt.exe") << QStringLiteral("atxt.exe");
         QTest::newRow("empty") << QString() << QStringLiteral("文件");
     }
 
@@ -205,7 +211,8 @@ private slots:
     void fetchCutAt40PercentResumesByteEqual() {
         const QByteArray bytes = randomBytes(16 << 20);
         const QByteArray token = put(*gateway.files(), QStringLiteral("图.bin"), bytes);
-        const QUrl url(QStringLiteral("http://127.0.0.1:%1").arg(port) + QString::fromUtf8(pathOf(token, QStringLiteral("图.bin"))));
+        const QUrl url(QStringLiteral("http://127.0.0.1:%1").arg(port) +
+                       QString::fromUtf8(pathOf(token, QStringLiteral("图.bin"))));
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("图.bin"));
         {
@@ -237,7 +244,9 @@ private slots:
         old.close();
         const QString target = FileFetch::freeName(old.fileName());
         QCOMPARE(target, dir.filePath(QStringLiteral("a (2).txt")));
-        FileFetch fetch(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port) + QString::fromUtf8(pathOf(token, "a.txt"))), target);
+        FileFetch fetch(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port) +
+                             QString::fromUtf8(pathOf(token, "a.txt"))),
+                        target);
         QSignalSpy done(&fetch, &FileFetch::done);
         fetch.start();
         QVERIFY(done.wait(5000));
@@ -253,7 +262,8 @@ private slots:
         const QByteArray bytes = randomBytes(3 << 20);
         const QByteArray token = put(*gateway.files(), QStringLiteral("b.bin"), bytes);
         QTemporaryDir dir;
-        FileFetch fetch(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port) + QString::fromUtf8(pathOf(token, "b.bin"))),
+        FileFetch fetch(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port) +
+                             QString::fromUtf8(pathOf(token, "b.bin"))),
                         dir.filePath(QStringLiteral("b.bin")));
         QSignalSpy failed(&fetch, &FileFetch::failed);
         rlimit before{};
