@@ -327,6 +327,31 @@ class WebRoom(unittest.TestCase):
                 mine.update(block)
         self.assertEqual(mine.hexdigest(), digest.hexdigest())
 
+    def test_file_from_a_desktop_copy_downloads_in_the_browser_byte_equal(self):
+        work = tempfile.TemporaryDirectory(prefix='pinwa-files-')
+        self.addCleanup(work.cleanup)
+        sent, digest = os.path.join(work.name, 'desk.bin'), hashlib.sha256()
+        with open(sent, 'wb') as f:
+            for _ in range(256):
+                block = os.urandom(1 << 20)
+                digest.update(block)
+                f.write(block)
+        got_dir = os.path.join(work.name, 'got')
+        os.mkdir(got_dir)
+        d = self.seated(downloads=got_dir)
+        self.host.command('sendfile 小明 ' + sent)
+        entry = '#Memo1 .fileEntry a'
+        WebDriverWait(d, 240).until(lambda _: d.find_elements(By.CSS_SELECTOR, entry))
+        d.find_element(By.CSS_SELECTOR, entry).click()
+        saved, end = os.path.join(got_dir, 'desk.bin'), time.monotonic() + 240
+        while not os.path.exists(saved) and time.monotonic() < end:
+            time.sleep(0.2)
+        mine = hashlib.sha256()
+        with open(saved, 'rb') as f:
+            while block := f.read(1 << 20):
+                mine.update(block)
+        self.assertEqual(mine.hexdigest(), digest.hexdigest())
+
 
 if __name__ == '__main__':
     if not HOST_EXE:
