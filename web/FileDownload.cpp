@@ -68,14 +68,14 @@ std::optional<FileDownload::Target> FileDownload::parsePath(const QByteArray& pa
 std::optional<FileDownload::Span> FileDownload::parseRange(const QByteArray& value, qint64 size) {
     if (!value.startsWith("bytes=") || value.contains(','))
         return std::nullopt;
-    const QByteArray spec = value.mid(6).trimmed();
-    const qsizetype dash = spec.indexOf('-');
+    const QByteArray asked = value.mid(6).trimmed();
+    const qsizetype dash = asked.indexOf('-');
     if (dash < 0)
         return std::nullopt;
     bool okFirst = true;
     bool okLast = true;
-    const QByteArray a = spec.left(dash);
-    const QByteArray b = spec.mid(dash + 1);
+    const QByteArray a = asked.left(dash);
+    const QByteArray b = asked.mid(dash + 1);
     const qint64 first = a.isEmpty() ? -1 : a.toLongLong(&okFirst);
     const qint64 last = b.isEmpty() ? -1 : b.toLongLong(&okLast);
     if (!okFirst || !okLast || (a.isEmpty() && b.isEmpty()) || a.startsWith('-') ||
