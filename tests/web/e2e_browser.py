@@ -352,6 +352,31 @@ class WebRoom(unittest.TestCase):
                 mine.update(block)
         self.assertEqual(mine.hexdigest(), digest.hexdigest())
 
+    def test_upload_cut_by_a_dropped_connection_goes_on_after_it(self):
+        proxy = DropProxy(self.host.port + 1)
+        self.addCleanup(proxy.close)
+        work = tempfile.TemporaryDirectory(prefix='pinwa-files-')
+        self.addCleanup(work.cleanup)
+        sent = os.path.join(work.name, 'cut.bin')
+        data = os.urandom(256 << 20)
+        with open(sent, 'wb') as f:
+            f.write(data)
+        d = self.seated(proxy.port)
+        d.find_element(By.ID, 'sendFile').send_keys(sent)
+        bar = lambda: float(d.find_element(By.CSS_SELECTOR, '#transfers progress').get_attribute('value'))
+        WebDriverWait(d, WAIT, poll_frequency=0.05).until(lambda _: bar() > 0)
+        proxy.drop()
+        self.assertLess(bar(), len(data))  # cut before the end, or this shows nothing
+        offer = rb'http://[0-9.]+:(\d+)(/f/[0-9a-f]{32}/cut\.bin)\r'
+        end = time.monotonic() + 120
+        while not (m := re.search(offer, self.qiang.read())) and time.monotonic() < end:
+            time.sleep(0.2)
+        self.assertTrue(m)
+        web = http.client.HTTPConnection('127.0.0.1', self.host.port + 1, timeout=WAIT)
+        web.request('GET', m.group(2).decode())
+        self.assertEqual(hashlib.sha256(web.getresponse().read()).hexdigest(),
+                         hashlib.sha256(data).hexdigest())
+
 
 if __name__ == '__main__':
     if not HOST_EXE:
