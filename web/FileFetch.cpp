@@ -62,7 +62,7 @@ void FileFetch::start() {
         const QByteArray piece = part_.read(1 << 20);
         if (piece.isEmpty())
             break;
-        hash_.addData(piece);
+        hash_->addData(piece);
     }
     have_ = part_.size();
     socket_.connectToHost(url_.host(), static_cast<quint16>(url_.port(80)));
@@ -102,7 +102,7 @@ void FileFetch::readHead() {
     }
     if (status == 200 && have_ > 0) { // the host starts over: so do we
         part_.resize(0);
-        hash_.reset();
+        hash_ = std::make_unique<Sha256>();
         have_ = 0;
     } else if (status == 206) {
         const QByteArray range = headerOf(head_, "content-range");
@@ -142,7 +142,7 @@ void FileFetch::take(const QByteArray& bytes) {
                 .arg(part_.errorString(), partPath()));
         return;
     }
-    hash_.addData(bytes);
+    hash_->addData(bytes);
     have_ += bytes.size();
     if (have_ >= size_) {
         finish();
@@ -155,7 +155,7 @@ void FileFetch::finish() {
     over_ = true;
     socket_.abort();
     part_.close();
-    if (hash_.result().toHex() != expected_) {
+    if (hash_->result().toHex() != expected_) {
         emit failed(QStringLiteral("收到的文件和主机上的不一样(校验值不符),没有保存;请重新接收。"));
         QFile::remove(partPath());
         return;

@@ -1,10 +1,13 @@
 #pragma once
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QObject>
 #include <QTcpSocket>
 #include <QUrl>
+
+#include "web/Sha256.h"
+
+#include <memory>
 
 // Downloads one offered file from the host's web surface into `<target>.part`,
 // going on from what the .part already holds (HTTP Range), checks the whole
@@ -39,7 +42,7 @@ private:
     QString target_;
     QFile part_;
     QTcpSocket socket_;
-    QCryptographicHash hash_{QCryptographicHash::Sha256};
+    std::unique_ptr<Sha256> hash_ = std::make_unique<Sha256>();
     QByteArray head_;
     QByteArray expected_; // hex digest from the ETag
     qint64 have_ = 0;

@@ -1,5 +1,7 @@
 #include "web/FileStore.h"
 
+#include "web/Sha256.h"
+
 #include <QDir>
 #include <QLocale>
 #include <QRandomGenerator>
@@ -25,6 +27,8 @@ FileStore::FileStore(const QString& underFolder)
                   .filePath(QStringLiteral("pinwa-files-XXXXXX"))) {
     // QTemporaryDir makes it 0700: other users of the machine cannot look in.
 }
+
+FileStore::Entry::~Entry() = default;
 
 FileStore::~FileStore() = default; // the folder and everything in it go with it
 
@@ -92,7 +96,7 @@ QByteArray FileStore::begin(const QByteArray& senderKey, const QString& sender, 
     e->out = std::make_unique<QFile>(e->file.path);
     if (!e->out->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return refuse(QStringLiteral("主机写不了文件:%1").arg(e->out->errorString()));
-    e->hash = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);
+    e->hash = std::make_unique<Sha256>();
     if (size == 0) {
         e->file.sha256 = e->hash->result();
         e->out.reset();

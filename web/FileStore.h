@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QHash>
@@ -9,6 +8,8 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
+
+class Sha256;
 
 // The files a room's participants send, kept by the host in a private folder of
 // its own until the room ends (the folder goes with the store). A file is known
@@ -66,7 +67,8 @@ private:
     struct Entry {
         File file;
         std::unique_ptr<QFile> out;
-        std::unique_ptr<QCryptographicHash> hash;
+        std::unique_ptr<Sha256> hash;
+        ~Entry();
     };
     Entry* entry(const QByteArray& token);
 
