@@ -551,9 +551,18 @@ function uploadRefused(m) {
   const u = (m.token && uploads.get(m.token)) || offering.get(m.id);
   if (!u) return;
   offering.delete(m.id);
-  // A file the host has not dropped can go on later from where it stands.
-  if (typeof m.have !== 'number') uploads.delete(u.token);
   showTransfer(u, m.text, true);
+  // A file the host has not dropped (its disk was full) can go on from where it stands.
+  if (typeof m.have !== 'number') { uploads.delete(u.token); return; }
+  const again = document.createElement('button');
+  again.type = 'button';
+  again.textContent = '继续';
+  again.addEventListener('click', () => {
+    again.remove();
+    showTransfer(u, '等待主机...');
+    send({ type: 'fileResume', token: u.token });
+  });
+  u.row.cancel.before(again);
 }
 
 function cancelUpload(u) {
