@@ -5,6 +5,8 @@
 namespace {
 
 const char* const kWebJoin = "webJoin";
+const char* const kFileLimit = "files/perFileMiB";
+const char* const kRoomLimit = "files/perRoomGiB";
 
 } // namespace
 
@@ -23,4 +25,22 @@ bool ProgramSettings::webJoin() const {
 void ProgramSettings::setWebJoin(bool on) {
     store_.setValue(QLatin1String(kWebJoin), on);
     store_.sync(); // written at once, so a crash later does not forget it
+}
+
+int ProgramSettings::fileLimitMiB() const {
+    return store_.value(QLatin1String(kFileLimit), 2048).toInt();
+}
+
+void ProgramSettings::setFileLimitMiB(int mib) {
+    store_.setValue(QLatin1String(kFileLimit), mib);
+    store_.sync();
+}
+
+int ProgramSettings::roomLimitGiB() const {
+    return store_.value(QLatin1String(kRoomLimit), 10).toInt();
+}
+
+void ProgramSettings::setRoomLimitGiB(int gib) {
+    store_.setValue(QLatin1String(kRoomLimit), gib);
+    store_.sync();
 }

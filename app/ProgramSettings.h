@@ -14,6 +14,12 @@ public:
     bool webJoin() const;
     void setWebJoin(bool on);
 
+    // What the room's files may take: each one, in MiB, and all together, in GiB.
+    int fileLimitMiB() const;
+    void setFileLimitMiB(int mib);
+    int roomLimitGiB() const;
+    void setRoomLimitGiB(int gib);
+
 private:
     QSettings store_;
 };

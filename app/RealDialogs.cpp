@@ -66,3 +66,13 @@ std::optional<QString> RealDialogs::saveFile(QWidget* parent, const QString& fil
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
+
+QStringList RealDialogs::openFiles(QWidget* parent, const QString& caption) {
+    return QFileDialog::getOpenFileNames(parent, caption);
+}
+
+std::optional<QString> RealDialogs::saveDownload(QWidget* parent, const QString& suggested) {
+    // Qt's dialog asks before a name that exists is chosen; the download never replaces it anyway.
+    const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("另存为"), suggested);
+    return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+}

@@ -16,6 +16,8 @@ public:
     std::optional<QString> input(QWidget* parent, const QString& caption, const QString& prompt,
                                  const QString& initial) override;
     std::optional<QColor> colour(QWidget* parent, const QColor& initial) override;
+    QStringList openFiles(QWidget* parent, const QString& caption) override;
+    std::optional<QString> saveDownload(QWidget* parent, const QString& suggested) override;
     std::optional<QString> saveFile(QWidget* parent, const QString& filterName,
                                     const QString& pattern) override;
 

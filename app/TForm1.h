@@ -21,6 +21,9 @@ class QStatusBar;
 class QTabWidget;
 class SettingsPage;
 class WebGateway;
+class TForm2;
+class TransferList;
+class HostFiles;
 
 // The main window: owns the room state, both socket components, every control of
 // the three pages and every whisper window.
@@ -54,6 +57,16 @@ public:
     Attention* attention;
     // The room as a web page on its port + 1, while the host has it on.
     WebGateway* web;
+    // Files on their way, made when the first one goes.
+    TransferList* transfers = nullptr;
+
+    // Sends files through the host to the addressee, or in that whisper window.
+    void sendFiles(const QStringList& paths, TForm2* whisper);
+    // The host's list of the room's files, and the status-bar button that opens it.
+    QPushButton* hostFilesButton = nullptr;
+    HostFiles* hostFiles = nullptr;
+    // Where 接收 puts files: the user's download folder.
+    QString downloadFolder;
 
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -83,6 +96,12 @@ private:
     void wireWeb();
     void startWeb();
     void stopWeb();
+    void wireFiles();
+    void enableWhisperDrop(TForm2* window);
+    void sayOffer(const QByteArray& addressee, const QString& text);
+    void sayOfferInWhisper(TForm2* window, const QString& text);
+    void offerSeen(const QByteArray& line);
+    bool webSurface(QString* address, quint16* webPort);
 
     // RoomView
     void setStatus(const QString& text) override;

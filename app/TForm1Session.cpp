@@ -198,6 +198,7 @@ void TForm1::leaveSession(bool toSettingsPage) {
 void TForm1::appendLog(const QByteArray& line) {
     chat->Memo1->appendLine(line);
     attention->publicLine(line);
+    offerSeen(line);
 }
 
 void TForm1::setUserList(const QList<QByteArray>& nicknames) {
@@ -263,6 +264,7 @@ WhisperPeer* TForm1::createWhisper(int slot) {
             host.sendWhisper(from.peerSeatField(), line);
     };
     room.whispers[slot] = window;
+    enableWhisperDrop(window);
     window->setAttribute(Qt::WA_ShowWithoutActivating, !attention->mayTakeFocus());
     window->show();
     window->takeColours(chat->Memo1, chat->Edit5);
@@ -280,6 +282,7 @@ void TForm1::setWhisperPeer(WhisperPeer* window, const QByteArray& seatField) {
 void TForm1::appendWhisper(WhisperPeer* window, const QByteArray& line) {
     whisperWindow(window)->appendLine(line);
     attention->whisper(whisperWindow(window), line);
+    offerSeen(line);
 }
 
 void TForm1::showWhisper(WhisperPeer* window) {

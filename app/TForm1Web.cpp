@@ -1,4 +1,6 @@
 // The host's web page: started with the room when the host wants it, ended with it.
+#include "app/HostFiles.h"
+#include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "ui/ChatPage.h"
@@ -6,6 +8,8 @@
 #include "web/WebGateway.h"
 
 #include <QCheckBox>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QSpinBox>
 
 void TForm1::wireWeb() {
@@ -13,6 +17,19 @@ void TForm1::wireWeb() {
     web->setAddressBook(
         [this](quint16 port, const QString& address) { host.noteProxied(port, address); },
         [this](quint16 port) { host.forgetProxied(port); });
+    wireFiles();
+    // Beside the status text, only while the room serves its page: the host's files.
+    hostFilesButton = new QPushButton(QStringLiteral("聊天室的文件"), ts);
+    hostFilesButton->setObjectName(QStringLiteral("hostFilesButton"));
+    hostFilesButton->setFlat(true);
+    hostFilesButton->setVisible(false);
+    ts->addPermanentWidget(hostFilesButton);
+    connect(hostFilesButton, &QPushButton::clicked, this, [this] {
+        if (hostFiles == nullptr)
+            hostFiles = new HostFiles(*web, this);
+        hostFiles->show();
+        hostFiles->raise();
+    });
 }
 
 void TForm1::startWeb() {
@@ -21,9 +38,13 @@ void TForm1::startWeb() {
     const int roomPort = settings->port2->value();
     const int webPort = roomPort + 1;
     QString error;
+    // Offers from the host itself and from this machine name the address others use.
+    web->setPublicAddress(localAddress());
+    HostFiles::applyLimits(*web);
     const bool served = webPort <= 65535 &&
                         web->start(static_cast<quint16>(webPort), static_cast<quint16>(roomPort), &error);
     chat->webQr->setVisible(served);
+    hostFilesButton->setVisible(served);
     if (!served) {
         // The room runs on; only the page is missing.
         showNotice(QStringLiteral("网页端口 %1 用不了(%2),聊天室照常运行,但不能从网页加入。")
@@ -35,4 +56,7 @@ void TForm1::startWeb() {
 void TForm1::stopWeb() {
     web->stop();
     chat->webQr->setVisible(false);
+    hostFilesButton->setVisible(false);
+    if (hostFiles != nullptr)
+        hostFiles->refresh();
 }

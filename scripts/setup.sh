@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-websockets-dev
-    libqrencode-dev
+    libqrencode-dev libssl-dev
+    socat
     fonts-wqy-zenhei
     xvfb xauth openbox xdotool x11-utils x11-apps
     dbus-daemon at-spi2-core python3-pyatspi

@@ -81,6 +81,8 @@ QAccessibleInterface* factory(const QString& className, QObject* object) {
         return new PreviewSample(w);
     if (className == QLatin1String("QFrame"))
         return new ShownChildren(w, QAccessible::Border);
+    if (className == QLatin1String("QStatusBar"))
+        return new ShownChildren(w, QAccessible::StatusBar);
     if (className == QLatin1String("QStackedWidget"))
         return new ShownChildren(w, QAccessible::LayeredPane);
     if (className == QLatin1String("QGroupBox") && !static_cast<QGroupBox*>(w)->isCheckable())

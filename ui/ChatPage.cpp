@@ -79,9 +79,13 @@ ChatPage::ChatPage(QWidget* parent) : QWidget(parent) {
     fjk->setVisible(false);
     // Top right of the log; it covers heshe only past the 20 characters nc1 allows a nickname.
     webQr = make<FlatButton>(GroupBox3, "webQr", QStringLiteral("手机加入"));
-    webQr->setGeometry(381, 10, 60, 18);
+    webQr->setGeometry(305, 10, 60, 18);
     webQr->setToolTip(QStringLiteral("显示二维码,让手机扫描后在浏览器里加入聊天室!"));
     webQr->setVisible(false);
+    // Beside it, over the same run of heshe that only the longest nicknames reach.
+    sendFile = make<FlatButton>(GroupBox3, "sendFile", QStringLiteral("发送文件(&D)"));
+    sendFile->setGeometry(369, 10, 72, 18);
+    sendFile->setToolTip(QStringLiteral("通过主机把文件发给说话对象(也可以把文件拖到聊天记录上)"));
 
     pop1 = new QMenu(this);
     pop1->setObjectName(QStringLiteral("pop1"));

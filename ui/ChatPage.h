@@ -37,6 +37,7 @@ public:
     FlatButton* SpeedButton3;
     QPushButton* fjk;
     FlatButton* webQr; // shown while a hosted room also serves its web page
+    FlatButton* sendFile;
 
     QMenu* pop1;
     QAction* S1;

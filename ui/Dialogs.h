@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -28,6 +29,12 @@ public:
     // Save-file dialog with one filter ("文本文件(txt)", "*.txt"); nothing when cancelled.
     virtual std::optional<QString> saveFile(QWidget* parent, const QString& filterName,
                                             const QString& pattern) = 0;
+
+    // Files to send, chosen in an open dialog; empty when cancelled.
+    virtual QStringList openFiles(QWidget* parent, const QString& caption) = 0;
+
+    // Where to save a received file, the suggestion filled in; nothing when cancelled.
+    virtual std::optional<QString> saveDownload(QWidget* parent, const QString& suggested) = 0;
 
     // The program has exactly one dialog service; tests swap in a scripted one.
     static Dialogs& instance();

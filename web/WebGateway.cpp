@@ -1,5 +1,7 @@
 #include "web/WebGateway.h"
 
+#include "web/FileDownload.h"
+#include "web/FileStore.h"
 #include "web/HttpRequest.h"
 #include "web/WebSeat.h"
 
@@ -82,11 +84,25 @@ void WebGateway::setAddressBook(AddressNote note, AddressForget forget) {
     forget_ = std::move(forget);
 }
 
+void WebGateway::setFileFolder(const QString& folder) {
+    fileFolder_ = folder;
+}
+
+void WebGateway::setFileLimits(const FileStore::Limits& limits) {
+    fileLimits_ = limits;
+    if (files_)
+        files_->setLimits(limits);
+}
+
 bool WebGateway::start(quint16 webPort, quint16 roomPort, QString* error) {
     stop();
     roomPort_ = roomPort;
-    if (http_.listen(QHostAddress::AnyIPv4, webPort))
+    if (http_.listen(QHostAddress::AnyIPv4, webPort)) {
+        // The room's files live as long as the room serves its page.
+        files_ = std::make_unique<FileStore>(fileFolder_);
+        files_->setLimits(fileLimits_);
         return true;
+    }
     if (error != nullptr)
         *error = http_.errorString();
     return false;
@@ -108,6 +124,10 @@ void WebGateway::stop() {
             forget_(seat->localPort());
         delete seat;
     }
+    uploads_.clear();
+    seatNames_.clear();
+    pageFrom_.clear();
+    files_.reset();
 }
 
 void WebGateway::accept() {
@@ -121,9 +141,9 @@ void WebGateway::accept() {
         connect(socket, &QObject::destroyed, this, [this] { --httpConnections_; });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readHead(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        // One that never finishes asking is let go; an upgraded one lives on as a page.
+        // One that never finishes asking is let go; a download takes its time.
         auto* deadline = new QTimer(socket);
-        deadline->setObjectName(QStringLiteral("headDeadline"));
+        deadline->setObjectName(QStringLiteral("deadline"));
         deadline->setSingleShot(true);
         connect(deadline, &QTimer::timeout, socket, [socket] { socket->abort(); });
         deadline->start(deadlineMs_);
@@ -155,6 +175,13 @@ void WebGateway::readHead(QTcpSocket* socket) {
             }
             break;
         }
+        if (r.path.startsWith("/f/") && files_ && (r.method == "GET" || r.method == "HEAD")) {
+            disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+            delete socket->findChild<QTimer*>(QStringLiteral("deadline"));
+            socket->read(r.headSize);
+            FileDownload::serve(socket, r, *files_);
+            return;
+        }
         answer(socket, r.method, r.path);
         break;
     }
@@ -181,10 +208,10 @@ void WebGateway::answer(QTcpSocket* socket, const QByteArray& method, const QByt
 }
 
 void WebGateway::upgrade(QTcpSocket* socket) {
-    // The page's socket is this one: without this, every page was cut off 10 s after it came.
-    delete socket->findChild<QTimer*>(QStringLiteral("headDeadline"), Qt::FindDirectChildrenOnly);
+    // From here on it is a page, counted as one.
+    --httpConnections_;
     socket->disconnect(this);
-    --httpConnections_; // a page from now on, counted as one
+    delete socket->findChild<QTimer*>(QStringLiteral("deadline"));
     disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     // The handshake is still unread (only peeked), for the WebSocket server to take.
     ws_.handleConnection(socket);
@@ -211,11 +238,11 @@ void WebGateway::openPage(QWebSocket* page) {
     connect(page, &QWebSocket::textMessageReceived, this,
             [this, page](const QString& text) { pageMessage(page, text); });
     connect(page, &QWebSocket::binaryMessageReceived, this,
-            [this, page] { refuse(page, QStringLiteral("只收文字消息")); });
+            [this, page](const QByteArray& frame) { fileData(page, frame); });
     connect(page, &QWebSocket::disconnected, this, [this, page] { pageGone(page); });
     // A page that neither joins nor resumes in time gives its place to another.
     QTimer::singleShot(deadlineMs_, page, [this, page] {
-        if (pages_.contains(page) && pages_[page].seat == nullptr)
+        if (pages_.contains(page) && pages_[page].seat == nullptr && !pages_[page].uploading)
             page->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("timeout"));
     });
 }
@@ -234,6 +261,10 @@ void WebGateway::pageMessage(QWebSocket* page, const QString& text) {
     }
     const QJsonObject message = document.object();
     const QString type = message.value(QStringLiteral("type")).toString();
+    if (type.startsWith(QStringLiteral("file"))) {
+        fileRequest(page, message);
+        return;
+    }
     Page& p = pages_[page];
     if (type == QStringLiteral("join") && p.seat == nullptr && !p.joining) {
         join(page, message.value(QStringLiteral("nickname")).toString());
@@ -265,6 +296,7 @@ void WebGateway::join(QWebSocket* page, const QString& nickname) {
     }
     pages_[page].seat = seat;
     seats_.insert(seat->token(), seat);
+    seatNames_.insert(seat->token(), nickname);
     if (note_)
         note_(seat->localPort(), pages_[page].address);
 }
@@ -288,11 +320,19 @@ void WebGateway::pageGone(QWebSocket* page) {
     if (it->seat != nullptr && it->seat->page() == page)
         it->seat->detach();
     pages_.erase(it);
+    pageFrom_.remove(page);
     page->deleteLater();
 }
 
 void WebGateway::seatFinished(WebSeat* seat) {
     seats_.remove(seat->token());
+    seatNames_.remove(seat->token());
+    // What it had not finished sending can never be offered now.
+    const QByteArray key = "seat:" + seat->token();
+    if (files_)
+        files_->removeUnfinished(key);
+    for (auto it = uploads_.begin(); it != uploads_.end();)
+        it = it->senderKey == key ? uploads_.erase(it) : std::next(it);
     if (forget_)
         forget_(seat->localPort());
     // The page stays open, to join again, as the desktop's settings page does.

@@ -81,3 +81,13 @@ std::optional<QString> ScriptedDialogs::saveFile(QWidget* parent, const QString&
     record(parent, QStringLiteral("save"), filterName + QLatin1Char('|') + pattern);
     return saveAnswers.isEmpty() ? std::nullopt : saveAnswers.takeFirst();
 }
+
+QStringList ScriptedDialogs::openFiles(QWidget* parent, const QString& caption) {
+    record(parent, QStringLiteral("open"), caption);
+    return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
+}
+
+std::optional<QString> ScriptedDialogs::saveDownload(QWidget* parent, const QString& suggested) {
+    record(parent, QStringLiteral("saveAs"), suggested);
+    return saveAnswers.isEmpty() ? std::nullopt : saveAnswers.takeFirst();
+}

@@ -29,6 +29,7 @@ public:
     QList<std::optional<QString>> inputAnswers;
     QList<std::optional<QColor>> colourAnswers;
     QList<std::optional<QString>> saveAnswers;
+    QList<QStringList> openAnswers;
     QList<QColor> colourPresets;
     std::function<void()> onShow;
     // Error boxes open right now and the most ever open at once (nested, as with
@@ -51,6 +52,8 @@ public:
     std::optional<QString> input(QWidget* parent, const QString& caption, const QString& prompt,
                                  const QString& initial) override;
     std::optional<QColor> colour(QWidget* parent, const QColor& initial) override;
+    QStringList openFiles(QWidget* parent, const QString& caption) override;
+    std::optional<QString> saveDownload(QWidget* parent, const QString& suggested) override;
     std::optional<QString> saveFile(QWidget* parent, const QString& filterName,
                                     const QString& pattern) override;
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Headless Chromium on a real host's page, beside a legacy peer speaking raw
 GB2312 over TCP. Usage: e2e_browser.py WEB_HOST. Everything stays on 127.0.0.1."""
-import os, re, shutil, socket, sys, tempfile, threading, time, unittest
+import hashlib, http.client, os, re, shutil, socket, sys, tempfile, threading, time, unittest
 
 CHROMEDRIVER = '/usr/bin/chromedriver'
 if not (shutil.which('chromium') and os.path.exists(CHROMEDRIVER)):
@@ -124,7 +124,7 @@ class Host(ScriptedHost):
     def __init__(self):
         self.port = free_port_pair()
         self.dir = tempfile.TemporaryDirectory(prefix='pinwa-e2e-')
-        env = dict(os.environ, XDG_CONFIG_HOME=self.dir.name, QT_QPA_PLATFORM='offscreen')
+        env = dict(os.environ, XDG_CONFIG_HOME=self.dir.name, QT_QPA_PLATFORM=os.environ.get('PINWA_HOST_QPA', 'offscreen'))
         super().__init__([HOST_EXE, str(self.port)], self.dir.name, env)
 
     def stop(self):
@@ -139,8 +139,11 @@ class WebRoom(unittest.TestCase):
         self.qiang = RawPeer(self.host.port, '阿强')
         self.addCleanup(self.qiang.sock.close)
 
-    def browser(self, port=None):
+    def browser(self, port=None, downloads=None):
         options = webdriver.ChromeOptions()
+        if downloads:
+            options.add_experimental_option('prefs', {'download.default_directory': downloads,
+                                                      'download.prompt_for_download': False})
         for arg in ('--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
                     '--no-first-run', '--disable-background-networking', '--disable-component-update'):
             options.add_argument(arg)
@@ -155,8 +158,8 @@ class WebRoom(unittest.TestCase):
     def join(self, d, nickname='小明'):
         d.find_element(By.ID, 'nc1').send_keys(nickname, Keys.ENTER)
 
-    def seated(self, port=None):
-        d = self.browser(port)
+    def seated(self, port=None, downloads=None):
+        d = self.browser(port, downloads)
         self.join(d)
         until(lambda: gb('小明\n') in self.qiang.read())
         self.wait(d, lambda: d.find_elements(By.CSS_SELECTOR, '#list1 button[data-nickname="阿强"]'))
@@ -275,6 +278,99 @@ class WebRoom(unittest.TestCase):
         d.close()
         d.switch_to.window(page)
         self.wait(d, lambda: d.title == 'Pinwa 聊天室')
+
+    def test_file_from_the_page_reaches_a_legacy_peer_and_downloads_byte_equal(self):
+        work = tempfile.TemporaryDirectory(prefix='pinwa-files-')
+        self.addCleanup(work.cleanup)
+        sent = os.path.join(work.name, '报告.bin')
+        digest = hashlib.sha256()
+        with open(sent, 'wb') as f:
+            for _ in range(256):
+                block = os.urandom(1 << 20)
+                digest.update(block)
+                f.write(block)
+        got_dir = os.path.join(work.name, 'got')
+        os.mkdir(got_dir)
+        d = self.seated(downloads=got_dir)
+        d.find_element(By.ID, 'sendFile').send_keys(sent)
+        offer = rb'&S' + re.escape(gb('小明 对 阿强 说: [文件] 报告.bin (256.0 MB) ')) + \
+            rb'http://[0-9.]+:(\d+)(/f/[0-9a-f]{32}/)' + re.escape(gb('报告.bin')) + rb'\r'
+        end = time.monotonic() + 240
+        while not (m := re.fullmatch(offer, self.qiang.read())) and time.monotonic() < end:
+            time.sleep(0.2)
+        self.assertTrue(m, self.qiang.got[:200])
+        # The older peer's user opens the address with any HTTP client.
+        web = http.client.HTTPConnection('127.0.0.1', int(m.group(1)), timeout=WAIT)
+        web.request('GET', m.group(2).decode() + '%E6%8A%A5%E5%91%8A.bin')
+        answer, theirs = web.getresponse(), hashlib.sha256()
+        self.assertEqual(answer.status, 200)
+        while block := answer.read(1 << 20):
+            theirs.update(block)
+        self.assertEqual(theirs.hexdigest(), digest.hexdigest())
+        self.assertEqual(answer.getheader('ETag'), '"%s"' % digest.hexdigest())
+        # The page shows the line as a file entry and downloads it with the browser.
+        self.shown(d, '#Memo1 .fileEntry .name', '报告.bin')
+        self.assertEqual(d.find_element(By.CSS_SELECTOR, '#transfers .state').text, '发送完毕')
+        d.find_element(By.CSS_SELECTOR, '#Memo1 .fileEntry a').click()
+        saved = os.path.join(got_dir, '报告.bin')
+        end = time.monotonic() + 240
+        while not os.path.exists(saved) and time.monotonic() < end:
+            time.sleep(0.2)
+        mine = hashlib.sha256()
+        with open(saved, 'rb') as f:
+            while block := f.read(1 << 20):
+                mine.update(block)
+        self.assertEqual(mine.hexdigest(), digest.hexdigest())
+
+    def test_file_from_a_desktop_copy_downloads_in_the_browser_byte_equal(self):
+        work = tempfile.TemporaryDirectory(prefix='pinwa-files-')
+        self.addCleanup(work.cleanup)
+        sent, digest = os.path.join(work.name, 'desk.bin'), hashlib.sha256()
+        with open(sent, 'wb') as f:
+            for _ in range(256):
+                block = os.urandom(1 << 20)
+                digest.update(block)
+                f.write(block)
+        got_dir = os.path.join(work.name, 'got')
+        os.mkdir(got_dir)
+        d = self.seated(downloads=got_dir)
+        self.host.command('sendfile 小明 ' + sent)
+        entry = '#Memo1 .fileEntry a'
+        WebDriverWait(d, 240).until(lambda _: d.find_elements(By.CSS_SELECTOR, entry))
+        d.find_element(By.CSS_SELECTOR, entry).click()
+        saved, end = os.path.join(got_dir, 'desk.bin'), time.monotonic() + 240
+        while not os.path.exists(saved) and time.monotonic() < end:
+            time.sleep(0.2)
+        mine = hashlib.sha256()
+        with open(saved, 'rb') as f:
+            while block := f.read(1 << 20):
+                mine.update(block)
+        self.assertEqual(mine.hexdigest(), digest.hexdigest())
+
+    def test_upload_cut_by_a_dropped_connection_goes_on_after_it(self):
+        proxy = DropProxy(self.host.port + 1)
+        self.addCleanup(proxy.close)
+        work = tempfile.TemporaryDirectory(prefix='pinwa-files-')
+        self.addCleanup(work.cleanup)
+        sent = os.path.join(work.name, 'cut.bin')
+        data = os.urandom(256 << 20)
+        with open(sent, 'wb') as f:
+            f.write(data)
+        d = self.seated(proxy.port)
+        d.find_element(By.ID, 'sendFile').send_keys(sent)
+        bar = lambda: float(d.find_element(By.CSS_SELECTOR, '#transfers progress').get_attribute('value'))
+        WebDriverWait(d, WAIT, poll_frequency=0.05).until(lambda _: bar() > 0)
+        proxy.drop()
+        self.assertLess(bar(), len(data))  # cut before the end, or this shows nothing
+        offer = rb'http://[0-9.]+:(\d+)(/f/[0-9a-f]{32}/cut\.bin)\r'
+        end = time.monotonic() + 120
+        while not (m := re.search(offer, self.qiang.read())) and time.monotonic() < end:
+            time.sleep(0.2)
+        self.assertTrue(m)
+        web = http.client.HTTPConnection('127.0.0.1', self.host.port + 1, timeout=WAIT)
+        web.request('GET', m.group(2).decode())
+        self.assertEqual(hashlib.sha256(web.getresponse().read()).hexdigest(),
+                         hashlib.sha256(data).hexdigest())
 
 
 if __name__ == '__main__':

@@ -5,6 +5,8 @@
 //   stdin "kick NICKNAME"     the host's 踢他下线 on NICKNAME
 //   stdin "whisper NICK TEXT" the desktop client 阿华 in the room whispers TEXT to NICK
 //   stdin "whispers"          prints 阿华's whisper lines, each as "whisper: TEXT"
+//   stdin "sendfile NICKNAME PATH"  the host sends the file at PATH to NICKNAME
+//   stdin "showfiles"         opens the host's list of the room's files
 // It prints "ready" once the room is open, "done" after each command and each
 // message box's text as "message: TEXT".
 #include "RoomFixture.h"
@@ -23,6 +25,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <cstdio>
@@ -93,6 +96,11 @@ int main(int argc, char* argv[]) {
         } else if (verb == QStringLiteral("kick")) {
             if (select(form, gb::fromTyped(rest)))
                 form.host.T1Click();
+        } else if (verb == QStringLiteral("sendfile")) {
+            if (select(form, gb::fromTyped(rest.section(QLatin1Char(' '), 0, 0))))
+                form.sendFiles({rest.section(QLatin1Char(' '), 1)}, nullptr);
+        } else if (verb == QStringLiteral("showfiles")) {
+            form.hostFilesButton->click();
         } else if (verb == QStringLiteral("whisper")) {
             if (select(*hua, gb::fromTyped(rest.section(QLatin1Char(' '), 0, 0)))) {
                 hua->chat->Q1->trigger();

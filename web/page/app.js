@@ -90,7 +90,7 @@ function request(message) {
 
 const handlers = {
   token(m) { sessionStorage.setItem(TOKEN_KEY, m.token); wanted = null; },
-  resumed() { wanted = null; setStatus('连接成功!'); showChat(); },
+  resumed() { wanted = null; setStatus('连接成功!'); showChat(); resumeUploads(); },
   expired() {
     forgetSeat();
     showJoin('与服务器断开连接,请重新连接!');
@@ -120,6 +120,11 @@ const handlers = {
     forgetSeat();
     showJoin(m.text);
   },
+  fileReady(m) { uploadReady(m); },
+  fileHave(m) { uploadHave(m); },
+  fileDone(m) { uploadDone(m); },
+  fileRefused(m) { uploadRefused(m); },
+  fileCancelled() {},
   cannotSend(m) {
     const input = m.request === 'join' ? ui.nc1
       : m.request === 'whisper' ? thread(m.peer).input : ui.input;
@@ -196,7 +201,13 @@ function appendLine(log, m) {
   time.textContent = m.time || '';
   const text = document.createElement('span');
   text.className = 'text';
-  text.textContent = m.text;
+  const offer = findOffer(m.text || '');
+  if (offer) {
+    text.textContent = m.text.slice(0, offer.at);
+    text.appendChild(fileEntry(offer));
+  } else {
+    text.textContent = m.text;
+  }
   row.append(time, ' ', text);
   log.appendChild(row);
   if (atEnd) log.scrollTop = log.scrollHeight;
@@ -272,6 +283,9 @@ function thread(seat, name) {
     t.log.setAttribute('aria-label', '悄悄话记录');
     tab.addEventListener('click', () => selectTab(t));
     panel.querySelector('.send').addEventListener('click', () => sendWhisper(t));
+    const picker = panel.querySelector('.sendFile');
+    picker.id = id + 'File';
+    picker.addEventListener('change', () => { offerFiles(picker.files, { peer: seat }); picker.value = ''; });
     wireInput(t.input, () => sendWhisper(t));
     ui.tabs.appendChild(tab);
     ui.panels.appendChild(panel);
@@ -389,6 +403,183 @@ function wireInput(input, onEnter) {
   });
 }
 
+// ---- files ---------------------------------------------------------------
+
+// An offer line as the host writes it; only its token and name are taken, and the
+// link always points back at this page's own host.
+const OFFER = /\[文件\] (.+) \((\d+(?:\.\d)? (?:B|KB|MB|GB|TB))\) https?:\/\/[0-9A-Za-z.\-\[\]:]+\/f\/([0-9a-f]{32})\/([^\s\/]+)\s*$/;
+
+function findOffer(text) {
+  const m = OFFER.exec(text);
+  if (!m) return null;
+  let name = m[4];
+  try { name = decodeURIComponent(name); } catch (_) { /* kept as written */ }
+  return { at: m.index, shown: m[1], size: m[2], token: m[3], name };
+}
+
+function fileEntry(offer) {
+  const box = document.createElement('span');
+  box.className = 'fileEntry';
+  const name = document.createElement('span');
+  name.className = 'name';
+  name.textContent = offer.shown;
+  const size = document.createElement('span');
+  size.className = 'size';
+  size.textContent = offer.size;
+  const link = document.createElement('a');
+  link.href = '/f/' + offer.token + '/' + encodeURIComponent(offer.name);
+  link.download = offer.name;
+  link.textContent = '下载';
+  box.append('[文件] ', name, ' ', size, ' ', link);
+  return box;
+}
+
+// What may be sent ahead of the host's word on how much it has, and one frame's worth.
+const UPLOAD_WINDOW = 4 << 20;
+const UPLOAD_CHUNK = 65536 - 40;
+const uploads = new Map();  // token -> upload
+const offering = new Map(); // id -> upload, until the host gives it a token
+let nextUploadId = 1;
+
+function offerFiles(files, where) {
+  if (!where.peer && !addressee) { showNotice('请选择说话对象!'); return; }
+  for (const file of files) {
+    const u = { id: nextUploadId++, file, sent: 0, acked: 0, token: '', busy: false, row: null };
+    u.row = transferRow(u);
+    offering.set(u.id, u);
+    if (!send(Object.assign({ type: 'fileOffer', id: u.id, name: file.name, size: file.size },
+      where.peer ? { peer: where.peer } : { to: addressee }))) {
+      showTransfer(u, '连接断开!', true);
+    }
+  }
+}
+
+function transferRow(u) {
+  const li = document.createElement('li');
+  const name = document.createElement('span');
+  name.className = 'name';
+  name.textContent = u.file.name;
+  const bar = document.createElement('progress');
+  bar.max = u.file.size || 1;
+  bar.value = 0;
+  const state = document.createElement('span');
+  state.className = 'state';
+  state.textContent = '等待主机...';
+  const cancel = document.createElement('button');
+  cancel.type = 'button';
+  cancel.textContent = '取消';
+  cancel.addEventListener('click', () => cancelUpload(u));
+  li.append(name, bar, state, cancel);
+  $('transfers').appendChild(li);
+  $('transfers').hidden = false;
+  return { li, bar, state, cancel };
+}
+
+function showTransfer(u, text, bad) {
+  u.row.state.textContent = text;
+  u.row.state.classList.toggle('bad', !!bad);
+}
+
+function frameHeader(token, offset) {
+  const header = new Uint8Array(40);
+  for (let i = 0; i < 32; i++) header[i] = token.charCodeAt(i);
+  new DataView(header.buffer).setBigUint64(32, BigInt(offset));
+  return header;
+}
+
+async function pump(u) {
+  if (u.busy) return;
+  u.busy = true;
+  try {
+    while (u.token && uploads.has(u.token) && u.sent < u.file.size &&
+           u.sent - u.acked < UPLOAD_WINDOW && ws && ws.readyState === WebSocket.OPEN) {
+      const end = Math.min(u.sent + UPLOAD_CHUNK, u.file.size);
+      const data = new Uint8Array(await u.file.slice(u.sent, end).arrayBuffer());
+      if (!ws || ws.readyState !== WebSocket.OPEN || !uploads.has(u.token)) break;
+      const frame = new Uint8Array(40 + data.length);
+      frame.set(frameHeader(u.token, u.sent));
+      frame.set(data, 40);
+      ws.send(frame);
+      u.sent = end;
+    }
+  } catch (e) {
+    showTransfer(u, '读不了这个文件: ' + e, true);
+    uploads.delete(u.token);
+  }
+  u.busy = false;
+}
+
+function progress(u, have) {
+  u.acked = Math.max(u.acked, have);
+  u.row.bar.value = have;
+  const percent = u.file.size ? Math.floor(have * 100 / u.file.size) : 100;
+  showTransfer(u, percent + '%');
+}
+
+function uploadReady(m) {
+  let u = uploads.get(m.token);
+  if (!u) {
+    u = offering.get(m.id);
+    if (!u) return;
+    offering.delete(m.id);
+    u.token = m.token;
+    uploads.set(m.token, u);
+  }
+  u.sent = u.acked = m.have;
+  progress(u, m.have);
+  pump(u);
+}
+
+function uploadHave(m) {
+  const u = uploads.get(m.token);
+  if (!u) return;
+  progress(u, m.have);
+  pump(u);
+}
+
+function uploadDone(m) {
+  const u = uploads.get(m.token) || offering.get(m.id);
+  if (!u) return;
+  uploads.delete(m.token);
+  offering.delete(m.id);
+  u.row.bar.value = u.row.bar.max;
+  showTransfer(u, '发送完毕');
+  u.row.cancel.hidden = true;
+}
+
+function uploadRefused(m) {
+  const u = (m.token && uploads.get(m.token)) || offering.get(m.id);
+  if (!u) return;
+  offering.delete(m.id);
+  showTransfer(u, m.text, true);
+  // A file the host has not dropped (its disk was full) can go on from where it stands.
+  if (typeof m.have !== 'number') { uploads.delete(u.token); return; }
+  const again = document.createElement('button');
+  again.type = 'button';
+  again.textContent = '继续';
+  again.addEventListener('click', () => {
+    again.remove();
+    showTransfer(u, '等待主机...');
+    send({ type: 'fileResume', token: u.token });
+  });
+  u.row.cancel.before(again);
+}
+
+function cancelUpload(u) {
+  if (u.token) send({ type: 'fileCancel', token: u.token });
+  uploads.delete(u.token);
+  offering.delete(u.id);
+  u.row.li.remove();
+  if (!$('transfers').children.length) $('transfers').hidden = true;
+}
+
+// After a dropped connection: ask where each file stands and go on from there.
+function resumeUploads() {
+  for (const u of uploads.values()) {
+    if (u.sent < u.file.size || u.acked < u.file.size) send({ type: 'fileResume', token: u.token });
+  }
+}
+
 // ---- start ---------------------------------------------------------------
 
 ui.joinForm.addEventListener('submit', (e) => {
@@ -414,6 +605,7 @@ ui.leave.addEventListener('click', () => {
 });
 
 ui.send.addEventListener('click', sendTalk);
+$('sendFile').addEventListener('change', (e) => { offerFiles(e.target.files, {}); e.target.value = ''; });
 wireInput(ui.input, sendTalk);
 ui.whisper.addEventListener('click', openWhisper);
 ui.roomTab.addEventListener('click', () => selectTab(null));

@@ -1,0 +1,235 @@
+// Sending files from the desktop: to the host's web surface at the room's port + 1,
+// then the offer said in the room as an ordinary talk or whisper line.
+#include "app/LocalAddress.h"
+#include "app/SettingsPage.h"
+#include "app/TForm1.h"
+#include "protocol/FileOffer.h"
+#include "protocol/Gb.h"
+#include "protocol/LineKind.h"
+#include "protocol/TypedLine.h"
+#include "protocol/Wire.h"
+#include "ui/ChatLog.h"
+#include "ui/ChatPage.h"
+#include "ui/Dialogs.h"
+#include "ui/ErrorBoundary.h"
+#include "ui/FileDrop.h"
+#include "ui/FlatButton.h"
+#include "ui/TForm2.h"
+#include "ui/TransferList.h"
+#include "web/FileFetch.h"
+#include "web/FileStore.h"
+#include "web/FileUpload.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QThread>
+#include <QUrl>
+#include <arpa/inet.h>
+#include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace {
+
+// Where the room's host is, as this copy reached it: its web surface is one port up.
+bool hostAddress(int fd, QString* address, quint16* port) {
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    if (fd < 0 || ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0 ||
+        peer.sin_family != AF_INET)
+        return false;
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+    *address = QString::fromLatin1(text);
+    *port = ntohs(peer.sin_port);
+    return true;
+}
+
+} // namespace
+
+void TForm1::wireFiles() {
+    downloadFolder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (downloadFolder.isEmpty())
+        downloadFolder = QDir::homePath();
+    connect(chat->sendFile, &QToolButton::clicked, this, guarded([this] {
+                const QStringList files =
+                    Dialogs::instance().openFiles(this, QStringLiteral("发送文件"));
+                if (!files.isEmpty())
+                    sendFiles(files, nullptr);
+            }));
+    FileDrop::enable(chat->Memo1, [this](const QStringList& files) {
+        runGuarded([&] { sendFiles(files, nullptr); });
+    });
+}
+
+void TForm1::enableWhisperDrop(TForm2* window) {
+    QPointer<TForm2> target(window);
+    FileDrop::enable(window->Memo1, [this, target](const QStringList& files) {
+        runGuarded([&] {
+            if (target)
+                sendFiles(files, target);
+        });
+    });
+}
+
+void TForm1::sendFiles(const QStringList& paths, TForm2* whisper) {
+    if (room.mode != RoomState::ClientMode && room.mode != RoomState::HostMode)
+        return;
+    const QByteArray addressee = room.addressee;
+    if (whisper == nullptr && chat->heshe->text().isEmpty()) {
+        showNotice(QStringLiteral("请选择说话对象!"));
+        return;
+    }
+    QString address;
+    quint16 webPort = 0;
+    if (!webSurface(&address, &webPort)) {
+        showNotice(QStringLiteral("没有连接到聊天室的网页服务,不能发送文件。"));
+        return;
+    }
+    if (transfers == nullptr)
+        transfers = new TransferList(this);
+    QPointer<TForm2> thread(whisper);
+    for (const QString& path : paths) {
+        auto* upload =
+            new FileUpload(path, address, webPort, gb::toDisplay(room.ownNickname), this);
+        TransferList::Row* row = transfers->add(QStringLiteral("发送 %1").arg(upload->fileName()),
+                                                [upload] { upload->cancel(); });
+        connect(upload, &FileUpload::progress, transfers,
+                [row](qint64 have, qint64 size) { row->setProgress(have, size); });
+        connect(upload, &FileUpload::failed, this, [this, row, upload](const QString& word) {
+            row->finish(word, true);
+            upload->deleteLater();
+            showNotice(word);
+        });
+        connect(upload, &FileUpload::done, this,
+                guarded([this, row, upload, thread, whisper, addressee](const QString& text) {
+                    row->finish(QStringLiteral("发送完毕"));
+                    upload->deleteLater();
+                    if (whisper != nullptr)
+                        sayOfferInWhisper(thread, text);
+                    else
+                        sayOffer(addressee, text);
+                }));
+        connect(upload, &QObject::destroyed, transfers, [row] { row->cancel->setEnabled(false); });
+        upload->start();
+    }
+}
+
+bool TForm1::webSurface(QString* address, quint16* webPort) {
+    *address = QStringLiteral("127.0.0.1");
+    quint16 roomPort = static_cast<quint16>(settings->port2->value());
+    if (room.mode == RoomState::ClientMode &&
+        (client.Connection() == nullptr ||
+         !hostAddress(client.Connection()->SocketId(), address, &roomPort)))
+        return false;
+    *webPort = roomPort + 1;
+    return roomPort != 65535 &&
+           (room.mode == RoomState::ClientMode || room.mode == RoomState::HostMode);
+}
+
+void TForm1::offerSeen(const QByteArray& line) {
+    QByteArray bare = line;
+    while (bare.endsWith('\r') || bare.endsWith('\n'))
+        bare.chop(1);
+    const auto offer = fileoffer::find(gb::toDisplay(bare));
+    if (!offer || wire::classifyLine(line, room.ownNickname) == wire::LineKind::Own)
+        return;
+    // Fetched only from the room's own host, whatever address a line names.
+    QString address;
+    quint16 webPort = 0;
+    if (!webSurface(&address, &webPort))
+        return;
+    const QUrl url(QStringLiteral("http://%1:%2/f/%3/%4")
+                       .arg(address)
+                       .arg(webPort)
+                       .arg(offer->token, offer->urlName));
+    // Anyone can type an offer line: the name is made safe again before it names a file.
+    const QString name = FileStore::safeName(QUrl::fromPercentEncoding(offer->urlName.toUtf8()));
+    if (transfers == nullptr)
+        transfers = new TransferList(this);
+    struct State {
+        QString target;
+        QPointer<FileFetch> fetch;
+    };
+    auto state = std::make_shared<State>();
+    auto* row = new TransferList::Row*(nullptr);
+    auto begin = [this, url, state, row](const QString& target) {
+        TransferList::Row* r = *row;
+        state->target = target;
+        r->receive->setEnabled(false);
+        r->saveAs->setEnabled(false);
+        r->cancel->setEnabled(true);
+        r->restart();
+        auto* fetch = new FileFetch(url, target, this);
+        state->fetch = fetch;
+        connect(fetch, &FileFetch::progress, transfers,
+                [r](qint64 have, qint64 size) { r->setProgress(have, size); });
+        connect(fetch, &FileFetch::done, transfers, [r, fetch](const QString& saved) {
+            r->finish(QStringLiteral("已保存为 %1").arg(saved));
+            r->receive->setEnabled(false);
+            fetch->deleteLater();
+        });
+        connect(fetch, &FileFetch::failed, transfers, [r, fetch](const QString& word) {
+            r->setState(word, true);
+            r->cancel->setEnabled(false);
+            r->receive->setText(QStringLiteral("继续"));
+            r->receive->setEnabled(true);
+            fetch->deleteLater();
+        });
+        fetch->start();
+    };
+    *row = transfers->addOffer(
+        QStringLiteral("%1 (%2)").arg(offer->name, offer->sizeText), offer->sizeText,
+        [this, state, begin, name] {
+            // 继续 goes on into the same .part; the first 接收 picks a name nobody has.
+            begin(state->target.isEmpty() ? FileFetch::freeName(QDir(downloadFolder).filePath(name))
+                                          : state->target);
+        },
+        [this, begin, name] {
+            if (const auto chosen =
+                    Dialogs::instance().saveDownload(this, QDir(downloadFolder).filePath(name)))
+                begin(*chosen);
+        },
+        [state, row] {
+            if (!state->fetch)
+                return;
+            state->fetch->cancel();
+            state->fetch->deleteLater();
+            TransferList::Row* r = *row;
+            r->setState(
+                QStringLiteral("已取消;收到的部分留在 %1.part,点 继续 接着收").arg(state->target));
+            r->cancel->setEnabled(false);
+            r->receive->setText(QStringLiteral("继续"));
+            r->receive->setEnabled(true);
+        });
+    // The row pointer's holder lives as long as the row's widgets.
+    connect((*row)->bar, &QObject::destroyed, transfers, [row] { delete row; });
+}
+
+void TForm1::sayOffer(const QByteArray& addressee, const QString& text) {
+    if (room.mode != RoomState::ClientMode && room.mode != RoomState::HostMode)
+        return;
+    const QByteArray bytes = gb::fromTyped(text);
+    const QByteArray line = addressee == room.ownNickname
+                                ? wire::selfTalkLine(room.ownNickname, bytes)
+                                : wire::talkLine(room.ownNickname, addressee, bytes);
+    if (room.mode == RoomState::ClientMode)
+        roomClient.talk(line);
+    else
+        host.talk(line);
+}
+
+void TForm1::sayOfferInWhisper(TForm2* window, const QString& text) {
+    if (window == nullptr || !window->OnSend)
+        return;
+    const QByteArray line = wire::whisperLine(room.ownNickname, gb::fromTyped(text));
+    window->OnSend(*window, line);
+    window->appendLine(line);
+    // Keeps this whisper and the next in separate reads at the peer, as typing does.
+    QThread::msleep(200);
+}

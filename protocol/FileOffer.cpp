@@ -1,0 +1,66 @@
+#include "protocol/FileOffer.h"
+
+#include "protocol/Gb.h"
+
+#include <QRegularExpression>
+
+namespace fileoffer {
+
+QString sizeText(qint64 bytes) {
+    if (bytes < 1024)
+        return QStringLiteral("%1 B").arg(bytes);
+    const char* units[] = {"KB", "MB", "GB", "TB"};
+    double value = double(bytes) / 1024;
+    int unit = 0;
+    while (value >= 1024 && unit < 3) {
+        value /= 1024;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(units[unit]));
+}
+
+QString shownName(const QString& name) {
+    QString shown;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const qsizetype length = name[i].isHighSurrogate() && i + 1 < name.size() ? 2 : 1;
+        const QString one = name.mid(i, length);
+        shown += gb::canHold(one) ? one : QStringLiteral("_");
+        i += length - 1;
+    }
+    return shown;
+}
+
+QString urlName(const QString& name) {
+    static const QString kept = QStringLiteral("-._~!$&'()*+,;=:@");
+    QString out;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const qsizetype length = name[i].isHighSurrogate() && i + 1 < name.size() ? 2 : 1;
+        const QString one = name.mid(i, length);
+        i += length - 1;
+        const QChar c = one[0];
+        const bool ascii = c.unicode() < 0x80;
+        if ((ascii && (c.isLetterOrNumber() || kept.contains(c))) ||
+            (!ascii && !c.isSpace() && gb::canHold(one)))
+            out += one;
+        else
+            out += QString::fromLatin1(one.toUtf8().toPercentEncoding());
+    }
+    return out;
+}
+
+QString text(const QString& name, qint64 size, const QString& base, const QString& token) {
+    return QStringLiteral("[文件] %1 (%2) %3/f/%4/%5")
+        .arg(shownName(name), sizeText(size), base, token, urlName(name));
+}
+
+std::optional<Offer> find(const QString& line) {
+    static const QRegularExpression offer(
+        QStringLiteral(R"(\[文件\] (.+) \((\d+(?:\.\d)? (?:B|KB|MB|GB|TB))\) ()"
+                       R"(https?://[0-9A-Za-z.\-\[\]:]+/f/([0-9a-f]{32})/([^\s/]+))\s*$)"));
+    const QRegularExpressionMatch m = offer.match(line);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return Offer{m.captured(1), m.captured(2), m.captured(3), m.captured(4), m.captured(5)};
+}
+
+} // namespace fileoffer

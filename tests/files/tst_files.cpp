@@ -1,0 +1,293 @@
+// The room's files on the host: what a plain HTTP client can fetch, and what it cannot.
+#include "HttpGet.h"
+#include "RawPeer.h"
+#include "web/FileFetch.h"
+#include "web/FileStore.h"
+#include "web/WebGateway.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray randomBytes(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(20);
+    generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), size / 4);
+    return bytes;
+}
+
+// A file put into the store as an upload would, in pieces.
+QByteArray put(FileStore& store, const QString& name, const QByteArray& bytes,
+               const QByteArray& sender = "amy") {
+    QString refusal;
+    const QByteArray token =
+        store.begin(sender, QString::fromLatin1(sender), name, bytes.size(), &refusal);
+    for (qsizetype at = 0; at < bytes.size(); at += 100000)
+        store.write(
+            token, at,
+            QByteArrayView(bytes).sliced(at, std::min<qsizetype>(100000, bytes.size() - at)),
+            &refusal);
+    return token;
+}
+
+QByteArray pathOf(const QByteArray& token, const QString& name) {
+    return "/f/" + token + '/' + name.toUtf8().toPercentEncoding();
+}
+
+} // namespace
+
+class TestFiles : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        port = freePort();
+        QVERIFY(gateway.start(port, port - 1));
+    }
+    void cleanup() { gateway.stop(); }
+
+    void downloadIsTheFileAsAnAttachment() {
+        const QByteArray bytes = randomBytes(3 << 20);
+        const QString name = QStringLiteral("报告 1.pdf");
+        const QByteArray token = put(*gateway.files(), name, bytes);
+        const HttpAnswer a = httpGet(port, pathOf(token, name));
+        QCOMPARE(a.status(), 200);
+        QVERIFY(a.body == bytes);
+        QVERIFY(a.header("Content-Disposition").startsWith("attachment;"));
+        QVERIFY(a.header("Content-Disposition")
+                    .contains("UTF-8''" + name.toUtf8().toPercentEncoding()));
+        QCOMPARE(a.header("X-Content-Type-Options"), QByteArray("nosniff"));
+        QCOMPARE(a.header("Content-Length"), QByteArray::number(bytes.size()));
+        QCOMPARE(a.header("Accept-Ranges"), QByteArray("bytes"));
+        const QByteArray sha = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+        QCOMPARE(a.header("ETag"), '"' + sha.toHex() + '"');
+        QCOMPARE(a.header("Repr-Digest"), "sha-256=:" + sha.toBase64() + ':');
+        const HttpAnswer head = httpGet(port, pathOf(token, name), {}, -1, "HEAD");
+        QCOMPARE(head.status(), 200);
+        QVERIFY(head.body.isEmpty());
+    }
+
+    void cutDownloadResumesByteEqual() {
+        const QByteArray bytes = randomBytes(8 << 20);
+        const QByteArray token = put(*gateway.files(), QStringLiteral("big.bin"), bytes);
+        const HttpAnswer first = httpGet(port, pathOf(token, "big.bin"), {}, bytes.size() * 4 / 10);
+        QVERIFY(first.cut);
+        QVERIFY(first.body.size() < bytes.size());
+        const QByteArray have = QByteArray::number(first.body.size());
+        const HttpAnswer rest =
+            httpGet(port, pathOf(token, "big.bin"), "Range: bytes=" + have + "-\r\n");
+        QCOMPARE(rest.status(), 206);
+        QCOMPARE(rest.header("Content-Range"), "bytes " + have + '-' +
+                                                   QByteArray::number(bytes.size() - 1) + '/' +
+                                                   QByteArray::number(bytes.size()));
+        QVERIFY(first.body + rest.body == bytes);
+    }
+
+    void rangesAnswerWhatTheyAsk_data() {
+        QTest::addColumn<QByteArray>("range");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("count");
+        QTest::newRow("span") << QByteArray("bytes=5-9") << 206 << 5 << 5;
+        QTest::newRow("last bytes") << QByteArray("bytes=-100") << 206 << 900 << 100;
+        QTest::newRow("past the end clipped") << QByteArray("bytes=990-5000") << 206 << 990 << 10;
+        QTest::newRow("beyond") << QByteArray("bytes=1000-") << 416 << 0 << 0;
+        QTest::newRow("not bytes") << QByteArray("pages=1-2") << 200 << 0 << 1000;
+        QTest::newRow("several") << QByteArray("bytes=0-1,5-6") << 200 << 0 << 1000;
+        QTest::newRow("backwards") << QByteArray("bytes=9-5") << 200 << 0 << 1000;
+    }
+
+    void rangesAnswerWhatTheyAsk() {
+        QFETCH(QByteArray, range);
+        QFETCH(int, status);
+        QFETCH(int, first);
+        QFETCH(int, count);
+        const QByteArray bytes = randomBytes(1000);
+        const QByteArray token = put(*gateway.files(), QStringLiteral("a.txt"), bytes);
+        const HttpAnswer a = httpGet(port, pathOf(token, "a.txt"), "Range: " + range + "\r\n");
+        QCOMPARE(a.status(), status);
+        if (status == 416)
+            QCOMPARE(a.header("Content-Range"), QByteArray("bytes */1000"));
+        else
+            QVERIFY(a.body == bytes.mid(first, count));
+    }
+
+    void nothingIsReachableWithoutItsToken_data() {
+        QTest::addColumn<QByteArray>("path"); // %T: the file's token
+        QTest::newRow("unknown token") << QByteArray("/f/0123456789abcdef0123456789abcdef/a.txt");
+        QTest::newRow("wrong name") << QByteArray("/f/%T/b.txt");
+        QTest::newRow("no name") << QByteArray("/f/%T/");
+        QTest::newRow("folder") << QByteArray("/f/");
+        QTest::newRow("upper-case token") << QByteArray("/f/%U/a.txt");
+        QTest::newRow("dot dot") << QByteArray("/f/%T/../%T");
+        QTest::newRow("encoded dot dot") << QByteArray("/f/%T/..%2f..%2fetc%2fpasswd");
+        QTest::newRow("token as name") << QByteArray("/f/%T/%T");
+        QTest::newRow("extra part") << QByteArray("/f/%T/a.txt/x");
+        QTest::newRow("short token") << QByteArray("/f/0123/a.txt");
+    }
+
+    void nothingIsReachableWithoutItsToken() {
+        QFETCH(QByteArray, path);
+        const QByteArray token = put(*gateway.files(), QStringLiteral("a.txt"), "secret");
+        path.replace("%T", token).replace("%U", token.toUpper());
+        const HttpAnswer a = httpGet(port, path);
+        QCOMPARE(a.status(), 404);
+        QVERIFY(!a.body.contains("secret"));
+    }
+
+    void unfinishedAndRemovedFilesAreGone() {
+        FileStore& store = *gateway.files();
+        QString refusal;
+        const QByteArray coming = store.begin("amy", "amy", "half.txt", 10, &refusal);
+        QVERIFY(store.write(coming, 0, "12345", &refusal));
+        QCOMPARE(httpGet(port, pathOf(coming, "half.txt")).status(), 404);
+        const QByteArray done = put(store, "done.txt", "done");
+        QCOMPARE(httpGet(port, pathOf(done, "done.txt")).status(), 200);
+        store.remove(done);
+        QCOMPARE(httpGet(port, pathOf(done, "done.txt")).status(), 404);
+        const QString folder = QFileInfo(store.find(coming)->path).absolutePath();
+        QVERIFY(QDir(folder).exists());
+        // The room ends: its files and their folder with it.
+        gateway.stop();
+        QVERIFY(!QDir(folder).exists());
+    }
+
+    void namesAreMadeSafe_data() {
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("plain") << QStringLiteral("报告.pdf") << QStringLiteral("报告.pdf");
+        QTest::newRow("path") << QStringLiteral("/etc/passwd") << QStringLiteral("passwd");
+        QTest::newRow("windows path") << QStringLiteral("C:\\x\\y.doc") << QStringLiteral("y.doc");
+        QTest::newRow("dot dot") << QStringLiteral("..") << QStringLiteral("文件");
+        QTest::newRow("inner dots") << QStringLiteral("a..b") << QStringLiteral("a.b");
+        QTest::newRow("control") << QStringLiteral("a\r\nb\x01.txt") << QStringLiteral("ab.txt");
+        QTest::newRow("bidi override")
+            << QStringLiteral("a\u202Etxt.exe") << QStringLiteral("atxt.exe");
+        QTest::newRow("empty") << QString() << QStringLiteral("文件");
+    }
+
+    void namesAreMadeSafe() {
+        QFETCH(QString, sent);
+        QFETCH(QString, kept);
+        QCOMPARE(FileStore::safeName(sent), kept);
+    }
+
+    void limitsRefuseWithAWord() {
+        FileStore& store = *gateway.files();
+        store.setLimits({1000, 2500, 3});
+        QString word;
+        QVERIFY(store.begin("amy", "amy", "big", 1001, &word).isEmpty());
+        QVERIFY(word.contains(QStringLiteral("文件太大")));
+        QVERIFY(!store.begin("amy", "amy", "1", 1000, &word).isEmpty());
+        QVERIFY(!store.begin("amy", "amy", "2", 1000, &word).isEmpty());
+        QVERIFY(store.begin("bob", "bob", "3", 600, &word).isEmpty());
+        QVERIFY(word.contains(QStringLiteral("总共最多")));
+        QVERIFY(!store.begin("amy", "amy", "3", 10, &word).isEmpty());
+        QVERIFY(store.begin("amy", "amy", "4", 10, &word).isEmpty());
+        QVERIFY(word.contains(QStringLiteral("同时最多发送 3 个")));
+        QVERIFY(!store.begin("bob", "bob", "4", 10, &word).isEmpty());
+        const qint64 free = QStorageInfo(QDir::tempPath()).bytesAvailable();
+        store.setLimits({free * 2, free * 4, 3});
+        QVERIFY(store.begin("cat", "cat", "huge", free + (qint64(1) << 30), &word).isEmpty());
+        QVERIFY(word.contains(QStringLiteral("磁盘空间不够")));
+    }
+
+    // Downloads come back many times over a room's life; each must free its place.
+    void answeredConnectionsFreeTheirPlace() {
+        const QByteArray token = put(*gateway.files(), QStringLiteral("a.txt"), "x");
+        for (int i = 0; i < WebGateway::kMaxHttpConnections + 10; ++i)
+            QCOMPARE(httpGet(port, pathOf(token, "a.txt")).status(), 200);
+    }
+
+    // The desktop's download: cut at 40%, it goes on from its .part and ends byte-equal.
+    void fetchCutAt40PercentResumesByteEqual() {
+        const QByteArray bytes = randomBytes(16 << 20);
+        const QByteArray token = put(*gateway.files(), QStringLiteral("图.bin"), bytes);
+        const QUrl url(QStringLiteral("http://127.0.0.1:%1").arg(port) +
+                       QString::fromUtf8(pathOf(token, QStringLiteral("图.bin"))));
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("图.bin"));
+        {
+            FileFetch first(url, target);
+            connect(&first, &FileFetch::progress, &first, [&](qint64 have, qint64 size) {
+                if (have >= size * 4 / 10)
+                    first.cancel();
+            });
+            first.start();
+            QTRY_VERIFY(QFileInfo(first.partPath()).size() >= bytes.size() * 4 / 10);
+            QVERIFY(QFileInfo(first.partPath()).size() < bytes.size());
+        }
+        FileFetch second(url, target);
+        QSignalSpy done(&second, &FileFetch::done);
+        second.start();
+        QVERIFY(done.wait(10000));
+        QCOMPARE(done.first().first().toString(), target);
+        QFile saved(target);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll() == bytes);
+        QVERIFY(!QFileInfo::exists(second.partPath()));
+    }
+
+    void fetchNeverOverwritesAName() {
+        const QByteArray token = put(*gateway.files(), QStringLiteral("a.txt"), "new");
+        QTemporaryDir dir;
+        QFile old(dir.filePath(QStringLiteral("a.txt")));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        const QString target = FileFetch::freeName(old.fileName());
+        QCOMPARE(target, dir.filePath(QStringLiteral("a (2).txt")));
+        FileFetch fetch(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port) +
+                             QString::fromUtf8(pathOf(token, "a.txt"))),
+                        target);
+        QSignalSpy done(&fetch, &FileFetch::done);
+        fetch.start();
+        QVERIFY(done.wait(5000));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old"));
+        QFile got(target);
+        QVERIFY(got.open(QIODevice::ReadOnly));
+        QCOMPARE(got.readAll(), QByteArray("new"));
+    }
+
+    // A disk that fills (here a file-size quota of 1 MiB) gets a word and keeps the .part.
+    void fullDiskGivesAWordAndKeepsThePart() {
+        const QByteArray bytes = randomBytes(3 << 20);
+        const QByteArray token = put(*gateway.files(), QStringLiteral("b.bin"), bytes);
+        QTemporaryDir dir;
+        FileFetch fetch(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port) +
+                             QString::fromUtf8(pathOf(token, "b.bin"))),
+                        dir.filePath(QStringLiteral("b.bin")));
+        QSignalSpy failed(&fetch, &FileFetch::failed);
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const rlimit quota{1 << 20, before.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &quota);
+        fetch.start();
+        const bool gotWord = failed.wait(10000);
+        setrlimit(RLIMIT_FSIZE, &before);
+        QVERIFY(gotWord);
+        QVERIFY(failed.first().first().toString().contains(QStringLiteral("磁盘满了")));
+        QVERIFY(failed.first().first().toString().contains(fetch.partPath()));
+        QFile part(fetch.partPath());
+        QVERIFY(part.open(QIODevice::ReadOnly));
+        const QByteArray kept = part.readAll();
+        QVERIFY(kept.size() > 0 && kept.size() <= (1 << 20));
+        QVERIFY(kept == bytes.left(kept.size()));
+    }
+
+private:
+    WebGateway gateway;
+    quint16 port = 0;
+};
+
+QTEST_MAIN(TestFiles)
+#include "tst_files.moc"

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QFile>
+#include <QObject>
+#include <QTcpSocket>
+#include <QUrl>
+
+#include "web/Sha256.h"
+
+#include <memory>
+
+// Downloads one offered file from the host's web surface into `<target>.part`,
+// going on from what the .part already holds (HTTP Range), checks the whole
+// file's SHA-256 against the host's, and only then gives it its name. A name
+// already taken is never overwritten: the file gets the next free one.
+class FileFetch : public QObject {
+    Q_OBJECT
+public:
+    FileFetch(const QUrl& url, const QString& target, QObject* parent = nullptr);
+
+    void start();
+    // Stops; the .part stays for a later start to go on from.
+    void cancel();
+    QString partPath() const { return target_ + QStringLiteral(".part"); }
+
+    // "报告.pdf" taken: "报告 (2).pdf", and so on.
+    static QString freeName(const QString& path);
+
+signals:
+    void progress(qint64 have, qint64 size);
+    void done(const QString& savedAs);
+    void failed(const QString& word);
+
+private:
+    void readHead();
+    void readBody();
+    void take(const QByteArray& bytes);
+    void finish();
+    void fail(const QString& word);
+
+    QUrl url_;
+    QString target_;
+    QFile part_;
+    QTcpSocket socket_;
+    std::unique_ptr<Sha256> hash_ = std::make_unique<Sha256>();
+    QByteArray head_;
+    QByteArray expected_; // hex digest from the ETag
+    qint64 have_ = 0;
+    qint64 size_ = -1;
+    bool inBody_ = false;
+    bool over_ = false;
+};

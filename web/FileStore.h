@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+class Sha256;
+
+// The files a room's participants send, kept by the host in a private folder of
+// its own until the room ends (the folder goes with the store). A file is known
+// only by its token; the folder is never listed to anyone.
+class FileStore {
+public:
+    struct Limits {
+        qint64 perFile = qint64(2) << 30;
+        qint64 perRoom = qint64(10) << 30;
+        int uploadsPerSender = 3;
+    };
+
+    struct File {
+        QByteArray token;     // 32 hex digits, 128 random bits
+        QString name;         // safe: no path, no control characters, no ".."
+        QString sender;       // who sent it, as the host's list shows
+        QByteArray senderKey; // whose uploads count together against the limit
+        qint64 size = 0;
+        qint64 have = 0;   // bytes on disk so far
+        QByteArray sha256; // raw digest, once complete
+        QString path;
+        QDateTime added;
+        bool complete() const { return !sha256.isEmpty(); }
+    };
+
+    explicit FileStore(const QString& underFolder = QString());
+    ~FileStore();
+    FileStore(const FileStore&) = delete;
+    FileStore& operator=(const FileStore&) = delete;
+
+    void setLimits(const Limits& limits) { limits_ = limits; }
+    const Limits& limits() const { return limits_; }
+
+    // Makes room for a file about to arrive: its token, or empty with the word why.
+    QByteArray begin(const QByteArray& senderKey, const QString& sender, const QString& name,
+                     qint64 size, QString* refusal);
+    // Appends what arrived at `offset`, which must be where the file stands; false
+    // with the word when it cannot be kept (the upload then stands where it was).
+    bool write(const QByteArray& token, qint64 offset, QByteArrayView bytes, QString* refusal);
+    // Drops a file, finished or not, from disk and from the list.
+    void remove(const QByteArray& token);
+    // Every file a sender has not finished, for when they go for good.
+    void removeUnfinished(const QByteArray& senderKey);
+
+    const File* find(const QByteArray& token) const;
+    QList<const File*> files() const;
+    qint64 usedBytes() const;
+    bool isValid() const { return folder_.isValid(); }
+
+    // The name a file is kept and offered under: what the sender called it, without
+    // folders, control characters or "..", and never empty.
+    static QString safeName(const QString& name);
+
+private:
+    struct Entry {
+        File file;
+        std::unique_ptr<QFile> out;
+        std::unique_ptr<Sha256> hash;
+        ~Entry();
+    };
+    Entry* entry(const QByteArray& token);
+
+    QTemporaryDir folder_;
+    Limits limits_;
+    QHash<QByteArray, std::shared_ptr<Entry>> entries_;
+    QList<QByteArray> order_;
+};
