@@ -7,7 +7,9 @@
 #include "protocol/RoomState.h"
 #include "protocol/RoomView.h"
 
+#include <QHash>
 #include <QMainWindow>
+#include <functional>
 
 class AboutPage;
 class Attention;
@@ -67,6 +69,12 @@ public:
     HostFiles* hostFiles = nullptr;
     // Where 接收 puts files: the user's download folder.
     QString downloadFolder;
+    // Each offer seen, by its token: what its 接收 and 另存为 do.
+    struct OfferActions {
+        std::function<void()> receive;
+        std::function<void()> saveAs;
+    };
+    QHash<QString, OfferActions> offers;
 
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -101,6 +109,10 @@ private:
     void sayOffer(const QByteArray& addressee, const QString& text);
     void sayOfferInWhisper(TForm2* window, const QString& text);
     void offerSeen(const QByteArray& line);
+    // Makes an offer's entry in the transfer window once; false when it cannot be fetched.
+    bool addOffer(const QByteArray& line);
+    // 接收 or 另存为 on an offer's entry in a log.
+    void offerChosen(const QByteArray& line, bool saveAs);
     bool webSurface(QString* address, quint16* webPort);
 
     // RoomView

@@ -65,6 +65,9 @@ void TForm1::wireFiles() {
     FileDrop::enable(chat->Memo1, [this](const QStringList& files) {
         runGuarded([&] { sendFiles(files, nullptr); });
     });
+    connect(chat->Memo1, &ChatLog::fileChosen, this, guarded([this](const QByteArray& line, bool saveAs) {
+                offerChosen(line, saveAs);
+            }));
 }
 
 void TForm1::enableWhisperDrop(TForm2* window) {
@@ -75,6 +78,20 @@ void TForm1::enableWhisperDrop(TForm2* window) {
                 sendFiles(files, target);
         });
     });
+    connect(window->Memo1, &ChatLog::fileChosen, this,
+            guarded([this](const QByteArray& line, bool saveAs) { offerChosen(line, saveAs); }));
+}
+
+void TForm1::offerChosen(const QByteArray& line, bool saveAs) {
+    const auto offer = fileoffer::find(gb::toDisplay(line).trimmed());
+    if (!offer || !addOffer(line)) {
+        showNotice(QStringLiteral("没有连接到聊天室的网页服务,不能接收文件。"));
+        return;
+    }
+    transfers->show();
+    transfers->raise();
+    const OfferActions& actions = offers[offer->token];
+    (saveAs ? actions.saveAs : actions.receive)();
 }
 
 void TForm1::sendFiles(const QStringList& paths, TForm2* whisper) {
@@ -133,17 +150,22 @@ bool TForm1::webSurface(QString* address, quint16* webPort) {
 }
 
 void TForm1::offerSeen(const QByteArray& line) {
-    QByteArray bare = line;
-    while (bare.endsWith('\r') || bare.endsWith('\n'))
-        bare.chop(1);
-    const auto offer = fileoffer::find(gb::toDisplay(bare));
-    if (!offer || wire::classifyLine(line, room.ownNickname) == wire::LineKind::Own)
-        return;
+    // One's own offers wait for a click: nobody fetches what they just sent.
+    if (wire::classifyLine(line, room.ownNickname) != wire::LineKind::Own)
+        addOffer(line);
+}
+
+bool TForm1::addOffer(const QByteArray& line) {
+    const auto offer = fileoffer::find(gb::toDisplay(line).trimmed());
+    if (!offer)
+        return false;
+    if (offers.contains(offer->token))
+        return true; // an offer said again (anyone may repeat a line) keeps its one entry
     // Fetched only from the room's own host, whatever address a line names.
     QString address;
     quint16 webPort = 0;
     if (!webSurface(&address, &webPort))
-        return;
+        return false;
     const QUrl url(QStringLiteral("http://%1:%2/f/%3/%4")
                        .arg(address)
                        .arg(webPort)
@@ -155,11 +177,14 @@ void TForm1::offerSeen(const QByteArray& line) {
     struct State {
         QString target;
         QPointer<FileFetch> fetch;
+        bool saved = false;
     };
     auto state = std::make_shared<State>();
     auto* row = new TransferList::Row*(nullptr);
     auto begin = [this, url, state, row](const QString& target) {
         TransferList::Row* r = *row;
+        if (state->fetch || state->saved)
+            return; // on its way or there already: the transfer window says which
         state->target = target;
         r->receive->setEnabled(false);
         r->saveAs->setEnabled(false);
@@ -169,7 +194,8 @@ void TForm1::offerSeen(const QByteArray& line) {
         state->fetch = fetch;
         connect(fetch, &FileFetch::progress, transfers,
                 [r](qint64 have, qint64 size) { r->setProgress(have, size); });
-        connect(fetch, &FileFetch::done, transfers, [r, fetch](const QString& saved) {
+        connect(fetch, &FileFetch::done, transfers, [r, fetch, state](const QString& saved) {
+            state->saved = true;
             r->finish(QStringLiteral("已保存为 %1").arg(saved));
             r->receive->setEnabled(false);
             fetch->deleteLater();
@@ -183,18 +209,22 @@ void TForm1::offerSeen(const QByteArray& line) {
         });
         fetch->start();
     };
+    const auto receive = [this, state, begin, name] {
+        // 继续 goes on into the same .part; the first 接收 picks a name nobody has.
+        begin(state->target.isEmpty() ? FileFetch::freeName(QDir(downloadFolder).filePath(name))
+                                      : state->target);
+    };
+    const auto saveAs = [this, state, begin, name] {
+        if (state->fetch || state->saved)
+            return;
+        if (const auto chosen =
+                Dialogs::instance().saveDownload(this, QDir(downloadFolder).filePath(name)))
+            begin(*chosen);
+    };
+    offers.insert(offer->token, {receive, saveAs});
     *row = transfers->addOffer(
-        QStringLiteral("%1 (%2)").arg(offer->name, offer->sizeText), offer->sizeText,
-        [this, state, begin, name] {
-            // 继续 goes on into the same .part; the first 接收 picks a name nobody has.
-            begin(state->target.isEmpty() ? FileFetch::freeName(QDir(downloadFolder).filePath(name))
-                                          : state->target);
-        },
-        [this, begin, name] {
-            if (const auto chosen =
-                    Dialogs::instance().saveDownload(this, QDir(downloadFolder).filePath(name)))
-                begin(*chosen);
-        },
+        QStringLiteral("%1 (%2)").arg(offer->name, offer->sizeText), offer->sizeText, receive,
+        saveAs,
         [state, row] {
             if (!state->fetch)
                 return;
@@ -209,6 +239,7 @@ void TForm1::offerSeen(const QByteArray& line) {
         });
     // The row pointer's holder lives as long as the row's widgets.
     connect((*row)->bar, &QObject::destroyed, transfers, [row] { delete row; });
+    return true;
 }
 
 void TForm1::sayOffer(const QByteArray& addressee, const QString& text) {

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
@@ -546,7 +548,75 @@ void ChatLog::keyPressEvent(QKeyEvent* event) {
         closeFind();
         return;
     }
+    // Space presses an offer's entry as it presses a button (Enter goes to the input line).
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier &&
+        currentIndex().isValid() && openOfferMenu(currentIndex().row()))
+        return;
     QAbstractItemView::keyPressEvent(event);
+}
+
+QRect ChatLog::offerButton(int row, bool saveAs) const {
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QModelIndex index = model_->index(row);
+    option.rect = visualRect(index);
+    if (option.rect.isEmpty())
+        return {};
+    const auto parts = delegate_->offerParts(option, index);
+    return !parts ? QRect() : saveAs ? parts->saveAs : parts->receive;
+}
+
+int ChatLog::offerButtonAt(const QPoint& point, int* row) const {
+    const QModelIndex index = indexAt(point);
+    if (!index.isValid())
+        return 0;
+    *row = index.row();
+    return offerButton(*row, false).contains(point) ? 1 : offerButton(*row, true).contains(point) ? 2 : 0;
+}
+
+void ChatLog::mousePressEvent(QMouseEvent* event) {
+    int row = -1;
+    const int button =
+        event->button() == Qt::LeftButton ? offerButtonAt(event->position().toPoint(), &row) : 0;
+    if (button == 0) {
+        QListView::mousePressEvent(event);
+        return;
+    }
+    setCurrentIndex(model_->index(row));
+    emit fileChosen(model_->store().line(row).toByteArray(), button == 2);
+    event->accept();
+}
+
+void ChatLog::mouseMoveEvent(QMouseEvent* event) {
+    int row = -1;
+    if (offerButtonAt(event->position().toPoint(), &row) != 0)
+        viewport()->setCursor(Qt::PointingHandCursor);
+    else
+        viewport()->unsetCursor();
+    QListView::mouseMoveEvent(event);
+}
+
+bool ChatLog::openOfferMenu(int row) {
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QModelIndex index = model_->index(row);
+    option.rect = visualRect(index);
+    const auto parts = delegate_->offerParts(option, index);
+    if (!parts || !parts->receive.isValid())
+        return false;
+    delete offerMenu_;
+    offerMenu_ = new QMenu(this);
+    offerMenu_->setObjectName(QStringLiteral("offerMenu"));
+    offerMenu_->setAttribute(Qt::WA_DeleteOnClose);
+    const QByteArray line = model_->store().line(row).toByteArray();
+    // The file's name in each item, so a screen reader says what is taken.
+    offerMenu_->addAction(QStringLiteral("接收 %1").arg(parts->name), this,
+                          [this, line] { emit fileChosen(line, false); });
+    offerMenu_->addAction(QStringLiteral("另存为..."), this,
+                          [this, line] { emit fileChosen(line, true); });
+    offerMenu_->popup(viewport()->mapToGlobal(parts->card.bottomLeft()));
+    offerMenu_->setActiveAction(offerMenu_->actions().constFirst());
+    return true;
 }
 
 bool ChatLog::event(QEvent* event) {

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QList>
 #include <QListView>
+#include <QMenu>
+#include <QPointer>
 #include <QTimer>
 
 class ChatLogDelegate;
@@ -18,7 +20,8 @@ class QToolButton;
 // view whose cost follows what is on screen, not what is stored: rows are decoded,
 // laid out (wrapped to the width) and painted only while visible. It scrolls by
 // whole lines; while scrolled up, new lines leave the view where it is and a marker
-// counts them. Ctrl+F opens a find bar over it.
+// counts them. Ctrl+F opens a find bar over it. A line offering a file shows 接收 and
+// 另存为; Space on it opens the same two as a menu.
 class ChatLog : public QListView {
     Q_OBJECT
 
@@ -51,6 +54,11 @@ public:
     // Lines that arrive after a select-all are selected too, until the selection changes.
     void selectAll() override;
 
+    // The offer menu Space opens on a line offering a file, while it is open.
+    QMenu* offerMenu() const { return offerMenu_; }
+    // Where a shown row's 接收 or 另存为 is drawn, in the viewport; empty for none.
+    QRect offerButton(int row, bool saveAs) const;
+
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint& point) const override;
@@ -58,8 +66,14 @@ public:
     // Typing in the log jumps nowhere: matching by prefix would decode every line.
     void keyboardSearch(const QString&) override {}
 
+signals:
+    // 接收 (saveAs false) or 另存为 chosen on the line with these bytes.
+    void fileChosen(const QByteArray& line, bool saveAs);
+
 protected:
     bool event(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -93,6 +107,9 @@ private:
     void placeOverlays();
     void updateMarker();
     void announceRows(int start, int end);
+    // The offer's button under a point: 0 none, 1 接收, 2 另存为.
+    int offerButtonAt(const QPoint& point, int* row) const;
+    bool openOfferMenu(int row);
 
     void findChanged(const QString& text);
     void findStep(int direction);
@@ -104,6 +121,7 @@ private:
     ChatLogScrollBar* bar_;
     QToolButton* marker_;
     FindBar* findBar_;
+    QPointer<QMenu> offerMenu_;
     mutable QHash<int, int> heights_;
     mutable int heightsWidth_ = -1;
     QList<Shown> painted_; // the rows as the last paint laid them out

@@ -10,7 +10,8 @@
 // Draws one chat-log row: the arrival time in a narrow column, then the line,
 // wrapped to the width. Lines to the reader are bold on a band, the reader's own
 // lines on a fainter band; both are mixed from the log's own text and background
-// colours, so they read well whatever colours were chosen. Drawing only.
+// colours, so they read well whatever colours were chosen. A line that offers a file
+// gets a card under it with the file's name, its size and 接收 / 另存为. Drawing only.
 class ChatLogDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
@@ -28,10 +29,26 @@ public:
 
     static QColor mix(const QColor& from, const QColor& to, qreal amount);
 
+    // Where a row's file card and its two buttons are; nothing for a row without an
+    // offer. The buttons are empty for the reader's own offers.
+    struct OfferParts {
+        QRect card;
+        QRect receive;
+        QRect saveAs;
+        QString name;
+        QString size;
+    };
+    std::optional<OfferParts> offerParts(const QStyleOptionViewItem& option,
+                                         const QModelIndex& index) const;
+
 private:
     int timeWidth(const QStyleOptionViewItem& option) const;
     QFont rowFont(const QStyleOptionViewItem& option, const QModelIndex& index) const;
     qreal layOut(QTextLayout& layout, qreal width) const;
+    int textHeight(const QStyleOptionViewItem& option, const QModelIndex& index, int width) const;
+    int cardHeight(const QStyleOptionViewItem& option) const;
+    void paintCard(QPainter* painter, const QStyleOptionViewItem& option, const OfferParts& parts,
+                   const QColor& ink) const;
     // The row's text laid out in the width, shared by measuring and painting: a new
     // line is measured and then painted at once, and shaping it is the costly part.
     struct Laid {

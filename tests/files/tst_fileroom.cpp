@@ -5,6 +5,7 @@
 #include "app/HostFiles.h"
 #include "app/LocalAddress.h"
 #include "protocol/FileOffer.h"
+#include "ui/ChatLog.h"
 #include "ui/TransferList.h"
 #include "web/WebGateway.h"
 
@@ -266,9 +267,16 @@ private slots:
         QTRY_VERIFY(bob->transfers != nullptr);
         QTRY_VERIFY(!logLines(*bob).isEmpty() && logLines(*bob).last().contains(token));
         QCOMPARE(logLines(*bob).last(), talkLine("amy", "bob", gbBytes(text)));
-        auto* receive = bob->transfers->findChild<QPushButton*>("transferReceive");
-        QVERIFY(receive != nullptr);
-        receive->click();
+        // The offer is an entry in the log: Space offers 接收 and 另存为, and 接收 is a click.
+        ChatLog* log = bob->chat->Memo1;
+        const int row = int(log->lineCount() - 1);
+        QTRY_VERIFY(!log->offerButton(row, false).isEmpty());
+        log->setCurrentIndex(log->model()->index(row, 0));
+        QTest::keyClick(log, Qt::Key_Space);
+        QTRY_VERIFY(log->offerMenu() != nullptr);
+        QCOMPARE(log->offerMenu()->actions().size(), 2);
+        log->offerMenu()->close();
+        QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, log->offerButton(row, false).center());
         const QString saved = dir.filePath(QStringLiteral("报告 (2).pdf"));
         QTRY_VERIFY(QFileInfo::exists(saved));
         QFile got(saved);
