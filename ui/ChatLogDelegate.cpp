@@ -113,15 +113,18 @@ ChatLogDelegate::offerParts(const QStyleOptionViewItem& option, const QModelInde
     OfferParts parts;
     parts.name = offer->name;
     parts.size = offer->sizeText;
-    const int wanted = fm.height() * 2 + fm.horizontalAdvance(offer->name + offer->sizeText) +
-                       fm.horizontalAdvance(QStringLiteral("接收另存为")) + 12 * kPad;
+    const bool buttons = kindOf(index) != wire::LineKind::Own;
+    const int saveW = fm.horizontalAdvance(QStringLiteral("另存为")) + 4 * kPad;
+    const int takeW = fm.horizontalAdvance(QStringLiteral("接收")) + 4 * kPad;
+    // Icon, name and size as paintCard spaces them, then the buttons.
+    const int wanted = 4 * kPad + fm.height() +
+                       fm.horizontalAdvance(offer->name + QStringLiteral("  ") + offer->sizeText) +
+                       2 * kPad + (buttons ? takeW + saveW + 2 * kPad : 0) + 2;
     const int width = std::max(std::min(wanted, r.right() - left - kPad), 8);
     parts.card = QRect(left, top, width, cardHeight(option));
-    if (kindOf(index) != wire::LineKind::Own) {
+    if (buttons) {
         const int h = fm.height() + 2 * kPad;
         const int y = parts.card.top() + (parts.card.height() - h) / 2;
-        const int saveW = fm.horizontalAdvance(QStringLiteral("另存为")) + 4 * kPad;
-        const int takeW = fm.horizontalAdvance(QStringLiteral("接收")) + 4 * kPad;
         parts.saveAs = QRect(parts.card.right() - kPad - saveW, y, saveW, h);
         parts.receive = QRect(parts.saveAs.left() - kPad - takeW, y, takeW, h);
     }
