@@ -35,6 +35,25 @@ def until(what):
     raise AssertionError('timed out')
 
 
+def random_file(path, mib=256):
+    """A file of random bytes written a block at a time; its path and SHA-256."""
+    digest = hashlib.sha256()
+    with open(path, 'wb') as f:
+        for _ in range(mib):
+            block = os.urandom(1 << 20)
+            digest.update(block)
+            f.write(block)
+    return path, digest.hexdigest()
+
+
+def file_digest(path):
+    digest = hashlib.sha256()
+    with open(path, 'rb') as f:
+        while block := f.read(1 << 20):
+            digest.update(block)
+    return digest.hexdigest()
+
+
 def free_port_pair():
     """A room port whose + 1 is free too: the host takes both."""
     for _ in range(50):
@@ -152,8 +171,8 @@ class WebRoom(unittest.TestCase):
         d.get('http://127.0.0.1:%d/' % (port or self.host.port + 1))
         return d
 
-    def wait(self, d, condition):
-        return WebDriverWait(d, WAIT).until(lambda _: condition())
+    def wait(self, d, condition, seconds=WAIT):
+        return WebDriverWait(d, seconds).until(lambda _: condition())
 
     def join(self, d, nickname='小明'):
         d.find_element(By.ID, 'nc1').send_keys(nickname, Keys.ENTER)
@@ -282,13 +301,7 @@ class WebRoom(unittest.TestCase):
     def test_file_from_the_page_reaches_a_legacy_peer_and_downloads_byte_equal(self):
         work = tempfile.TemporaryDirectory(prefix='pinwa-files-')
         self.addCleanup(work.cleanup)
-        sent = os.path.join(work.name, '报告.bin')
-        digest = hashlib.sha256()
-        with open(sent, 'wb') as f:
-            for _ in range(256):
-                block = os.urandom(1 << 20)
-                digest.update(block)
-                f.write(block)
+        sent, digest = random_file(os.path.join(work.name, '报告.bin'))
         got_dir = os.path.join(work.name, 'got')
         os.mkdir(got_dir)
         d = self.seated(downloads=got_dir)
@@ -306,8 +319,8 @@ class WebRoom(unittest.TestCase):
         self.assertEqual(answer.status, 200)
         while block := answer.read(1 << 20):
             theirs.update(block)
-        self.assertEqual(theirs.hexdigest(), digest.hexdigest())
-        self.assertEqual(answer.getheader('ETag'), '"%s"' % digest.hexdigest())
+        self.assertEqual(theirs.hexdigest(), digest)
+        self.assertEqual(answer.getheader('ETag'), '"%s"' % digest)
         # The page shows the line as a file entry and downloads it with the browser.
         self.shown(d, '#Memo1 .fileEntry .name', '报告.bin')
         self.assertEqual(d.find_element(By.CSS_SELECTOR, '#transfers .state').text, '发送完毕')
@@ -316,21 +329,29 @@ class WebRoom(unittest.TestCase):
         end = time.monotonic() + 240
         while not os.path.exists(saved) and time.monotonic() < end:
             time.sleep(0.2)
-        mine = hashlib.sha256()
-        with open(saved, 'rb') as f:
-            while block := f.read(1 << 20):
-                mine.update(block)
-        self.assertEqual(mine.hexdigest(), digest.hexdigest())
+        self.assertEqual(file_digest(saved), digest)
+
+    def test_file_from_the_page_reaches_a_desktop_client_byte_equal(self):
+        work = tempfile.TemporaryDirectory(prefix='pinwa-files-')
+        self.addCleanup(work.cleanup)
+        sent, digest = random_file(os.path.join(work.name, '给阿华.bin'))
+        d = self.seated()
+        d.find_element(By.CSS_SELECTOR, '#list1 button[data-nickname="阿华"]').click()
+        d.find_element(By.ID, 'sendFile').send_keys(sent)
+        self.wait(d, lambda: d.find_element(By.CSS_SELECTOR, '#transfers .state').text == '发送完毕',
+                  240)
+        got = os.path.join(work.name, 'got')
+        os.mkdir(got)
+        self.host.command('receive ' + got)
+        saved, end = os.path.join(got, '给阿华.bin'), time.monotonic() + 240
+        while not os.path.exists(saved) and time.monotonic() < end:
+            time.sleep(0.2)
+        self.assertEqual(file_digest(saved), digest)
 
     def test_file_from_a_desktop_copy_downloads_in_the_browser_byte_equal(self):
         work = tempfile.TemporaryDirectory(prefix='pinwa-files-')
         self.addCleanup(work.cleanup)
-        sent, digest = os.path.join(work.name, 'desk.bin'), hashlib.sha256()
-        with open(sent, 'wb') as f:
-            for _ in range(256):
-                block = os.urandom(1 << 20)
-                digest.update(block)
-                f.write(block)
+        sent, digest = random_file(os.path.join(work.name, 'desk.bin'))
         got_dir = os.path.join(work.name, 'got')
         os.mkdir(got_dir)
         d = self.seated(downloads=got_dir)
@@ -341,11 +362,7 @@ class WebRoom(unittest.TestCase):
         saved, end = os.path.join(got_dir, 'desk.bin'), time.monotonic() + 240
         while not os.path.exists(saved) and time.monotonic() < end:
             time.sleep(0.2)
-        mine = hashlib.sha256()
-        with open(saved, 'rb') as f:
-            while block := f.read(1 << 20):
-                mine.update(block)
-        self.assertEqual(mine.hexdigest(), digest.hexdigest())
+        self.assertEqual(file_digest(saved), digest)
 
     def test_upload_cut_by_a_dropped_connection_goes_on_after_it(self):
         proxy = DropProxy(self.host.port + 1)

@@ -5,6 +5,7 @@
 //   stdin "kick NICKNAME"     the host's 踢他下线 on NICKNAME
 //   stdin "whisper NICK TEXT" the desktop client 阿华 in the room whispers TEXT to NICK
 //   stdin "whispers"          prints 阿华's whisper lines, each as "whisper: TEXT"
+//   stdin "receive DIR"       阿华 clicks 接收 on the newest offer in its log, into DIR
 //   stdin "sendfile NICKNAME PATH"  the host sends the file at PATH to NICKNAME
 //   stdin "showfiles"         opens the host's list of the room's files
 // It prints "ready" once the room is open, "done" after each command and each
@@ -15,6 +16,7 @@
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "protocol/Gb.h"
+#include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/FlatButton.h"
 #include "ui/TForm2.h"
@@ -110,6 +112,12 @@ int main(int argc, char* argv[]) {
                 window->Edit1->setText(rest.section(QLatin1Char(' '), 1));
                 window->Edit1Enter();
             }
+        } else if (verb == QStringLiteral("receive")) {
+            hua->downloadFolder = rest;
+            ChatLog* log = hua->chat->Memo1;
+            log->scrollToLatest();
+            const QPoint at = log->offerButton(int(log->lineCount() - 1), false).center();
+            QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, at);
         } else if (verb == QStringLiteral("whispers")) {
             if (TForm2* window = huaWindow()) {
                 for (const QByteArray& line : window->lines())
