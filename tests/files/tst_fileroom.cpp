@@ -25,23 +25,7 @@ using namespace wire;
 namespace {
 
 std::unique_ptr<TForm1> startWebHost(quint16 port) {
-    auto form = std::make_unique<TForm1>();
-    form->show();
-    QTest::mouseClick(form->settings->RadioButton2, Qt::LeftButton);
-    form->settings->webJoin->setChecked(true);
-    form->settings->port2->setValue(port);
-    form->settings->ip2->setText(QStringLiteral("room"));
-    form->settings->nc2->setText(QStringLiteral("host"));
-    form->settings->SpeedButton2->click();
-    return form;
-}
-
-QJsonObject msg(const QString& type,
-                std::initializer_list<std::pair<QString, QJsonValue>> more = {}) {
-    QJsonObject o{{QStringLiteral("type"), type}};
-    for (const auto& [k, v] : more)
-        o.insert(k, v);
-    return o;
+    return startHost(port, QStringLiteral("host"), QStringLiteral("room"), true);
 }
 
 QByteArray randomBytes(qsizetype size) {
@@ -319,14 +303,7 @@ private slots:
     void noWebSurfaceSaysSoAndSendsNothing() {
         const quint16 other = freePort();
         // An older host, or one with 允许网页加入 off.
-        auto plain = std::make_unique<TForm1>();
-        plain->show();
-        QTest::mouseClick(plain->settings->RadioButton2, Qt::LeftButton);
-        plain->settings->webJoin->setChecked(false);
-        plain->settings->port2->setValue(other);
-        plain->settings->ip2->setText(QStringLiteral("old"));
-        plain->settings->nc2->setText(QStringLiteral("host"));
-        plain->settings->SpeedButton2->click();
+        auto plain = startHost(other, QStringLiteral("host"), QStringLiteral("old"), false);
         auto legacy = rawJoin(*plain, other, "joe");
         auto bob = joinClient(*plain, other, QStringLiteral("bob"));
         choose(*bob, "joe");

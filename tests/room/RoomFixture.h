@@ -11,6 +11,7 @@
 #include "ui/FlatButton.h"
 #include "ui/TForm2.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <memory>
+#include <optional>
 
 inline QByteArray gbBytes(const QString& text) {
     return gb::fromTyped(text);
@@ -36,12 +38,16 @@ inline QList<QByteArray> logLines(TForm1& form) {
     return form.chat->Memo1->lines();
 }
 
+// webJoin: 允许网页加入 ticked or not; as last saved when not said.
 inline std::unique_ptr<TForm1> startHost(quint16 port,
                                          const QString& nickname = QStringLiteral("host"),
-                                         const QString& roomName = QStringLiteral("room")) {
+                                         const QString& roomName = QStringLiteral("room"),
+                                         std::optional<bool> webJoin = std::nullopt) {
     auto form = std::make_unique<TForm1>();
     form->show();
     QTest::mouseClick(form->settings->RadioButton2, Qt::LeftButton);
+    if (webJoin)
+        form->settings->webJoin->setChecked(*webJoin);
     form->settings->port2->setValue(port);
     form->settings->ip2->setText(roomName);
     form->settings->nc2->setText(nickname);

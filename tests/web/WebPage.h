@@ -5,6 +5,15 @@
 #include <QTest>
 #include <QWebSocket>
 
+// A message as a page sends it: {"type": type, ...more}.
+inline QJsonObject msg(const QString& type,
+                       std::initializer_list<std::pair<QString, QJsonValue>> more = {}) {
+    QJsonObject o{{QStringLiteral("type"), type}};
+    for (const auto& [k, v] : more)
+        o.insert(k, v);
+    return o;
+}
+
 // A page of our own as the gateway sees it: a WebSocket from the page's origin,
 // recording every message the gateway sends.
 class WebPage {

@@ -46,7 +46,11 @@ def random_file(path, mib=256):
     return path, digest.hexdigest()
 
 
-def file_digest(path):
+def file_digest(path, seconds=240):
+    """The SHA-256 of a file once it is there (a download renames into place)."""
+    end = time.monotonic() + seconds
+    while not os.path.exists(path) and time.monotonic() < end:
+        time.sleep(0.2)
     digest = hashlib.sha256()
     with open(path, 'rb') as f:
         while block := f.read(1 << 20):
@@ -326,9 +330,6 @@ class WebRoom(unittest.TestCase):
         self.assertEqual(d.find_element(By.CSS_SELECTOR, '#transfers .state').text, '发送完毕')
         d.find_element(By.CSS_SELECTOR, '#Memo1 .fileEntry a').click()
         saved = os.path.join(got_dir, '报告.bin')
-        end = time.monotonic() + 240
-        while not os.path.exists(saved) and time.monotonic() < end:
-            time.sleep(0.2)
         self.assertEqual(file_digest(saved), digest)
 
     def test_file_from_the_page_reaches_a_desktop_client_byte_equal(self):
@@ -343,9 +344,7 @@ class WebRoom(unittest.TestCase):
         got = os.path.join(work.name, 'got')
         os.mkdir(got)
         self.host.command('receive ' + got)
-        saved, end = os.path.join(got, '给阿华.bin'), time.monotonic() + 240
-        while not os.path.exists(saved) and time.monotonic() < end:
-            time.sleep(0.2)
+        saved = os.path.join(got, '给阿华.bin')
         self.assertEqual(file_digest(saved), digest)
 
     def test_file_from_a_desktop_copy_downloads_in_the_browser_byte_equal(self):
@@ -359,9 +358,7 @@ class WebRoom(unittest.TestCase):
         entry = '#Memo1 .fileEntry a'
         WebDriverWait(d, 240).until(lambda _: d.find_elements(By.CSS_SELECTOR, entry))
         d.find_element(By.CSS_SELECTOR, entry).click()
-        saved, end = os.path.join(got_dir, 'desk.bin'), time.monotonic() + 240
-        while not os.path.exists(saved) and time.monotonic() < end:
-            time.sleep(0.2)
+        saved = os.path.join(got_dir, 'desk.bin')
         self.assertEqual(file_digest(saved), digest)
 
     def test_upload_cut_by_a_dropped_connection_goes_on_after_it(self):

@@ -19,23 +19,7 @@ using namespace wire;
 namespace {
 
 std::unique_ptr<TForm1> startWebHost(quint16 port) {
-    auto form = std::make_unique<TForm1>();
-    form->show();
-    QTest::mouseClick(form->settings->RadioButton2, Qt::LeftButton);
-    form->settings->webJoin->setChecked(true);
-    form->settings->port2->setValue(port);
-    form->settings->ip2->setText(QStringLiteral("room"));
-    form->settings->nc2->setText(QStringLiteral("host"));
-    form->settings->SpeedButton2->click();
-    return form;
-}
-
-QJsonObject msg(const QString& type,
-                std::initializer_list<std::pair<QString, QJsonValue>> more = {}) {
-    QJsonObject o{{QStringLiteral("type"), type}};
-    for (const auto& [k, v] : more)
-        o.insert(k, v);
-    return o;
+    return startHost(port, QStringLiteral("host"), QStringLiteral("room"), true);
 }
 
 // A browser on a loopback address of its own, speaking WebSocket by hand, so that
