@@ -181,6 +181,15 @@ class WebRoom(unittest.TestCase):
     def join(self, d, nickname='小明'):
         d.find_element(By.ID, 'nc1').send_keys(nickname, Keys.ENTER)
 
+    def file_to_send(self, name):
+        """A 256 MiB file NAME in a folder of the test's own, its SHA-256, and an empty
+        folder beside it for what arrives."""
+        work = tempfile.TemporaryDirectory(prefix='pinwa-files-')
+        self.addCleanup(work.cleanup)
+        got = os.path.join(work.name, 'got')
+        os.mkdir(got)
+        return random_file(os.path.join(work.name, name)) + (got,)
+
     def seated(self, port=None, downloads=None):
         d = self.browser(port, downloads)
         self.join(d)
@@ -303,11 +312,7 @@ class WebRoom(unittest.TestCase):
         self.wait(d, lambda: d.title == 'Pinwa 聊天室')
 
     def test_file_from_the_page_reaches_a_legacy_peer_and_downloads_byte_equal(self):
-        work = tempfile.TemporaryDirectory(prefix='pinwa-files-')
-        self.addCleanup(work.cleanup)
-        sent, digest = random_file(os.path.join(work.name, '报告.bin'))
-        got_dir = os.path.join(work.name, 'got')
-        os.mkdir(got_dir)
+        sent, digest, got_dir = self.file_to_send('报告.bin')
         d = self.seated(downloads=got_dir)
         d.find_element(By.ID, 'sendFile').send_keys(sent)
         offer = rb'&S' + re.escape(gb('小明 对 阿强 说: [文件] 报告.bin (256.0 MB) ')) + \
@@ -333,26 +338,18 @@ class WebRoom(unittest.TestCase):
         self.assertEqual(file_digest(saved), digest)
 
     def test_file_from_the_page_reaches_a_desktop_client_byte_equal(self):
-        work = tempfile.TemporaryDirectory(prefix='pinwa-files-')
-        self.addCleanup(work.cleanup)
-        sent, digest = random_file(os.path.join(work.name, '给阿华.bin'))
+        sent, digest, got = self.file_to_send('给阿华.bin')
         d = self.seated()
         d.find_element(By.CSS_SELECTOR, '#list1 button[data-nickname="阿华"]').click()
         d.find_element(By.ID, 'sendFile').send_keys(sent)
         self.wait(d, lambda: d.find_element(By.CSS_SELECTOR, '#transfers .state').text == '发送完毕',
                   240)
-        got = os.path.join(work.name, 'got')
-        os.mkdir(got)
         self.host.command('receive ' + got)
         saved = os.path.join(got, '给阿华.bin')
         self.assertEqual(file_digest(saved), digest)
 
     def test_file_from_a_desktop_copy_downloads_in_the_browser_byte_equal(self):
-        work = tempfile.TemporaryDirectory(prefix='pinwa-files-')
-        self.addCleanup(work.cleanup)
-        sent, digest = random_file(os.path.join(work.name, 'desk.bin'))
-        got_dir = os.path.join(work.name, 'got')
-        os.mkdir(got_dir)
+        sent, digest, got_dir = self.file_to_send('desk.bin')
         d = self.seated(downloads=got_dir)
         self.host.command('sendfile 小明 ' + sent)
         entry = '#Memo1 .fileEntry a'
