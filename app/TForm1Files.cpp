@@ -88,8 +88,7 @@ void TForm1::offerChosen(const QByteArray& line, bool saveAs) {
         showNotice(QStringLiteral("没有连接到聊天室的网页服务,不能接收文件。"));
         return;
     }
-    transfers->show();
-    transfers->raise();
+    transfers->reveal();
     const OfferActions& actions = offers[offer->token];
     (saveAs ? actions.saveAs : actions.receive)();
 }

@@ -39,7 +39,15 @@ TransferList::TransferList(QWidget* owner) : QWidget(owner, Qt::Window) {
     resize(420, 220);
 }
 
-TransferList::Row* TransferList::add(const QString& what, std::function<void()> onCancel) {
+void TransferList::reveal() {
+    // A line arriving must not take the keyboard from whatever the user is in.
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    show();
+    raise();
+}
+
+TransferList::Row* TransferList::add(const QString& what, std::function<void()> onCancel,
+                                     bool show) {
     auto* box = new QWidget;
     auto* grid = new QVBoxLayout(box);
     grid->setContentsMargins(2, 2, 2, 2);
@@ -71,11 +79,8 @@ TransferList::Row* TransferList::add(const QString& what, std::function<void()> 
             onCancel();
     });
     row->clock.start();
-    if (!isVisible()) {
-        // A line arriving must not take the keyboard from whatever the user is in.
-        setAttribute(Qt::WA_ShowWithoutActivating, true);
-        show();
-    }
+    if (show)
+        reveal();
     return row;
 }
 
@@ -83,7 +88,7 @@ TransferList::Row* TransferList::addOffer(const QString& what, const QString& si
                                           std::function<void()> onReceive,
                                           std::function<void()> onSaveAs,
                                           std::function<void()> onCancel) {
-    Row* row = add(what, std::move(onCancel));
+    Row* row = add(what, std::move(onCancel), false);
     auto* line = static_cast<QHBoxLayout*>(row->bar->parentWidget()->layout()->itemAt(1)->layout());
     row->receive = new QPushButton(QStringLiteral("接收"));
     row->receive->setObjectName(QStringLiteral("transferReceive"));

@@ -15,6 +15,8 @@ class TransferList : public QWidget {
     Q_OBJECT
 public:
     explicit TransferList(QWidget* owner);
+    // Shows the window in front without taking the keyboard from where the user types.
+    void reveal();
 
     class Row {
     public:
@@ -34,9 +36,11 @@ public:
         QElapsedTimer clock;
         qint64 startedAt = -1;
     };
-    // A new row; `onCancel` runs when its cancel button is pressed.
-    Row* add(const QString& what, std::function<void()> onCancel);
-    // A file offered in the room: its name and size, 接收 and 另存为.
+    // A new row; `onCancel` runs when its cancel button is pressed. The window shows
+    // (without taking the keyboard) when `show` says so.
+    Row* add(const QString& what, std::function<void()> onCancel, bool show = true);
+    // A file offered in the room: its name and size, 接收 and 另存为. The window stays as
+    // it is: the offer's entry in the log is where the user meets it.
     Row* addOffer(const QString& what, const QString& size, std::function<void()> onReceive,
                   std::function<void()> onSaveAs, std::function<void()> onCancel);
 
