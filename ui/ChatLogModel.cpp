@@ -1,5 +1,6 @@
 #include "ui/ChatLogModel.h"
 
+#include "protocol/FileOffer.h"
 #include "protocol/Gb.h"
 
 #include <QDateTime>
@@ -18,9 +19,17 @@ QVariant ChatLogModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return text(row);
     case Qt::ToolTipRole:
-    case Qt::AccessibleDescriptionRole: // when it came, for a reader too
         return QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row))
             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case Qt::AccessibleDescriptionRole: { // when it came, for a reader too
+        QString said = QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row))
+                           .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        // The file card's buttons are drawn, not widgets: a reader hears the key instead.
+        if (kind(row) != wire::LineKind::Own && text(row).contains(QStringLiteral("[文件] ")) &&
+            fileoffer::find(text(row)))
+            said += QStringLiteral(",文件:按空格键接收或另存为");
+        return said;
+    }
     case ArrivedRole:
         return QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row));
     case KindRole:
