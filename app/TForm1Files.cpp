@@ -65,9 +65,8 @@ void TForm1::wireFiles() {
     FileDrop::enable(chat->Memo1, [this](const QStringList& files) {
         runGuarded([&] { sendFiles(files, nullptr); });
     });
-    connect(chat->Memo1, &ChatLog::fileChosen, this, guarded([this](const QByteArray& line, bool saveAs) {
-                offerChosen(line, saveAs);
-            }));
+    connect(chat->Memo1, &ChatLog::fileChosen, this,
+            guarded([this](const QByteArray& line, bool saveAs) { offerChosen(line, saveAs); }));
 }
 
 void TForm1::enableWhisperDrop(TForm2* window) {
@@ -223,8 +222,7 @@ bool TForm1::addOffer(const QByteArray& line) {
     offers.insert(offer->token, {receive, saveAs});
     *row = transfers->addOffer(
         QStringLiteral("%1 (%2)").arg(offer->name, offer->sizeText), offer->sizeText, receive,
-        saveAs,
-        [state, row] {
+        saveAs, [state, row] {
             if (!state->fetch)
                 return;
             state->fetch->cancel();

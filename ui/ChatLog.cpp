@@ -571,7 +571,9 @@ int ChatLog::offerButtonAt(const QPoint& point, int* row) const {
     if (!index.isValid())
         return 0;
     *row = index.row();
-    return offerButton(*row, false).contains(point) ? 1 : offerButton(*row, true).contains(point) ? 2 : 0;
+    return offerButton(*row, false).contains(point)  ? 1
+           : offerButton(*row, true).contains(point) ? 2
+                                                     : 0;
 }
 
 void ChatLog::mousePressEvent(QMouseEvent* event) {

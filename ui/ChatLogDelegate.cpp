@@ -143,11 +143,10 @@ void ChatLogDelegate::paintCard(QPainter* painter, const QStyleOptionViewItem& o
     const int icon = fm.height();
     const QRect iconRect(parts.card.left() + 2 * kPad,
                          parts.card.top() + (parts.card.height() - icon) / 2, icon, icon);
-    style->standardIcon(QStyle::SP_FileIcon, nullptr, option.widget)
-        .paint(painter, iconRect);
+    style->standardIcon(QStyle::SP_FileIcon, nullptr, option.widget).paint(painter, iconRect);
     const int textLeft = iconRect.right() + 2 * kPad;
-    const int textRight = (parts.receive.isValid() ? parts.receive.left() : parts.card.right()) -
-                          2 * kPad;
+    const int textRight =
+        (parts.receive.isValid() ? parts.receive.left() : parts.card.right()) - 2 * kPad;
     const QString size = QStringLiteral("  ") + parts.size;
     const int sizeWidth = fm.horizontalAdvance(size);
     const QString name =

@@ -260,7 +260,8 @@ private slots:
         QTRY_VERIFY(log->offerMenu() != nullptr);
         QCOMPARE(log->offerMenu()->actions().size(), 2);
         log->offerMenu()->close();
-        QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, log->offerButton(row, false).center());
+        QTest::mouseClick(log->viewport(), Qt::LeftButton, {},
+                          log->offerButton(row, false).center());
         const QString saved = dir.filePath(QStringLiteral("报告 (2).pdf"));
         QTRY_VERIFY(QFileInfo::exists(saved));
         QFile got(saved);

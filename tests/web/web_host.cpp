@@ -27,9 +27,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <cstdio>
 
 namespace {
