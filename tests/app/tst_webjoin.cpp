@@ -58,7 +58,7 @@ private slots:
 
     void webQrShowsACodeAndTheAddressForEachAddress() {
         ScriptedDialogs dialogs;
-        const quint16 port = freePort();
+        const quint16 port = freePortPair();
         TForm1 form;
         form.show();
         QVERIFY(!form.chat->webQr->isVisibleTo(form.chat));

@@ -48,7 +48,7 @@ class TestFileRoom : public QObject {
 
 private slots:
     void init() {
-        port = freePort();
+        port = freePortPair();
         host = startWebHost(port);
         joe = rawJoin(*host, port, "joe");
         page = std::make_unique<WebPage>(port + 1);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QList>
+#include <QRandomGenerator>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -78,6 +79,33 @@ void RawPeer::close() {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+}
+
+namespace {
+
+bool canListenOn(quint16 port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on); // as the host's server does
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return free;
+}
+
+} // namespace
+
+quint16 freePortPair() {
+    // Linux hands connecting sockets ports from 32768 up unless told otherwise.
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const auto port = quint16(20000 + QRandomGenerator::global()->bounded(12000));
+        if (canListenOn(port) && canListenOn(port + 1))
+            return port;
+    }
+    return freePort();
 }
 
 quint16 freePort() {

@@ -37,3 +37,7 @@ private:
 
 // A port on 127.0.0.1 that nothing listens on right now.
 quint16 freePort();
+// A port whose next one is free too, for a room and its web surface. Taken below the
+// range the kernel hands to connecting sockets, so no connection made meanwhile (this
+// test's own) can take the second before the host listens on it.
+quint16 freePortPair();

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Headless Chromium on a real host's page, beside a legacy peer speaking raw
 GB2312 over TCP. Usage: e2e_browser.py WEB_HOST. Everything stays on 127.0.0.1."""
-import hashlib, http.client, os, re, shutil, socket, sys, tempfile, threading, time, unittest
+import hashlib, http.client, os, random, re, shutil, socket, sys, tempfile, threading, time, unittest
 
 CHROMEDRIVER = '/usr/bin/chromedriver'
 if not (shutil.which('chromium') and os.path.exists(CHROMEDRIVER)):
@@ -59,16 +59,18 @@ def file_digest(path, seconds=240):
 
 
 def free_port_pair():
-    """A room port whose + 1 is free too: the host takes both."""
-    for _ in range(50):
-        with socket.socket() as a, socket.socket() as b:
-            a.bind(('127.0.0.1', 0))
-            port = a.getsockname()[1]
-            try:
-                b.bind(('127.0.0.1', port + 1))
-                return port
-            except OSError:
-                pass
+    """A room port whose + 1 is free too: the host takes both. Below the ports Linux
+    gives connecting sockets (32768 up), so none of ours can take the second first."""
+    for _ in range(200):
+        port = random.randrange(20000, 32000)
+        try:
+            with socket.socket() as a, socket.socket() as b:
+                for s, p in ((a, port), (b, port + 1)):
+                    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+                    s.bind(('127.0.0.1', p))
+            return port
+        except OSError:
+            pass
     raise RuntimeError('no free pair of ports')
 
 

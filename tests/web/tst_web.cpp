@@ -106,7 +106,7 @@ private slots:
     }
 
     void refusedJoinsSayWhatTheDesktopSays() {
-        const quint16 port = freePort();
+        const quint16 port = freePortPair();
         auto host = startWebHost(port);
         auto joe = rawJoin(*host, port, "joe");
         WebPage page(port + 1);
@@ -122,7 +122,7 @@ private slots:
     }
 
     void textGb2312CannotHoldIsKeptNotSent() {
-        const quint16 port = freePort();
+        const quint16 port = freePortPair();
         auto host = startWebHost(port);
         auto joe = rawJoin(*host, port, "joe");
         WebPage page(port + 1);
@@ -143,7 +143,7 @@ private slots:
 
     // A phone that slept comes back to its seat and what it missed; nobody saw it go.
     void droppedPageComesBackToItsSeat() {
-        const quint16 port = freePort();
+        const quint16 port = freePortPair();
         auto host = startWebHost(port);
         auto joe = rawJoin(*host, port, "joe");
         QJsonObject token;
@@ -174,7 +174,7 @@ private slots:
 
     // Requests that wait out a whisper's pause are bounded; the rest are refused, not kept.
     void floodingPageIsRefusedNotQueued() {
-        const quint16 port = freePort();
+        const quint16 port = freePortPair();
         auto host = startWebHost(port);
         auto joe = rawJoin(*host, port, "joe");
         WebPage page(port + 1);
@@ -194,7 +194,7 @@ private slots:
 
     // Neither many page loads nor the time to ask for one shut the page or the surface.
     void pagesOutliveTheDeadlineAndManyRequests() {
-        const quint16 port = freePort();
+        const quint16 port = freePortPair();
         auto host = startWebHost(port);
         host->web->setDeadlineMs(200);
         WebPage page(port + 1);
@@ -210,7 +210,7 @@ private slots:
 
     // A page that does not come back in time leaves as anyone does.
     void unclaimedSeatLeavesAfterItsTime() {
-        const quint16 port = freePort();
+        const quint16 port = freePortPair();
         auto host = startWebHost(port);
         host->web->setSeatKeepMs(300);
         auto joe = rawJoin(*host, port, "joe");
@@ -235,7 +235,7 @@ private slots:
 
     // The tooltip and bans see the browser's own address, not the gateway's.
     void banByAddressReachesTheBrowser() {
-        const quint16 port = freePort();
+        const quint16 port = freePortPair();
         const QByteArray origin = "http://127.0.0.1:" + QByteArray::number(port + 1);
         auto host = startWebHost(port);
         auto joe = rawJoin(*host, port, "joe");
@@ -274,7 +274,7 @@ private slots:
         QFETCH(quint8, opcode);
         QFETCH(QByteArray, payload);
         QFETCH(QByteArray, answer);
-        const quint16 port = freePort();
+        const quint16 port = freePortPair();
         auto host = startWebHost(port);
         RawPage page(port + 1, "127.0.0.1", "http://127.0.0.1:" + QByteArray::number(port + 1));
         QVERIFY(page.readUntil("\r\n\r\n").startsWith("HTTP/1.1 101"));
@@ -318,7 +318,7 @@ private slots:
     void httpServesOnlyThePage() {
         QFETCH(QByteArray, request);
         QFETCH(QByteArray, status);
-        const quint16 port = freePort();
+        const quint16 port = freePortPair();
         auto host = startWebHost(port);
         const QByteArray answer =
             httpAnswer(port + 1, QByteArray(request).replace("%P", QByteArray::number(port + 1)));
@@ -328,7 +328,7 @@ private slots:
     }
 
     void takenPortLeavesTheRoomRunning() {
-        const quint16 port = freePort();
+        const quint16 port = freePortPair();
         QTcpServer taken;
         QVERIFY(taken.listen(QHostAddress::AnyIPv4, port + 1));
         dialogs.clear();
@@ -344,7 +344,7 @@ private:
 
     // Amy joins, talks to joe, whispers him twice and leaves, from a desktop copy or a page.
     QByteArray joeSees(bool fromWeb) {
-        const quint16 port = freePort();
+        const quint16 port = freePortPair();
         auto host = startWebHost(port);
         auto joe = rawJoin(*host, port, "joe");
         joe->forget();
