@@ -30,6 +30,13 @@ public:
         return QTest::qWaitFor(
             [this] { return socket_.state() == QAbstractSocket::ConnectedState; }, 5000);
     }
+    // Opens and takes a seat under that nickname; false when either does not happen.
+    bool joinAs(const QString& nickname) {
+        if (!waitOpen())
+            return false;
+        send(msg("join", {{"nickname", nickname}}));
+        return !take(QStringLiteral("users")).isEmpty();
+    }
     void send(const QJsonObject& message) {
         socket_.sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson()));
     }

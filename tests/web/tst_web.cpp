@@ -126,9 +126,7 @@ private slots:
         auto host = startWebHost(port);
         auto joe = rawJoin(*host, port, "joe");
         WebPage page(port + 1);
-        QVERIFY(page.waitOpen());
-        page.send(msg("join", {{"nickname", "amy"}}));
-        QVERIFY(!page.take("users").isEmpty());
+        QVERIFY(page.joinAs(QStringLiteral("amy")));
         QTRY_VERIFY(joe->poll().contains("amy"));
         joe->forget();
         const QString typed = QStringLiteral("好的😀呀");
@@ -178,9 +176,7 @@ private slots:
         auto host = startWebHost(port);
         auto joe = rawJoin(*host, port, "joe");
         WebPage page(port + 1);
-        QVERIFY(page.waitOpen());
-        page.send(msg("join", {{"nickname", "amy"}}));
-        QVERIFY(!page.take("users").isEmpty());
+        QVERIFY(page.joinAs(QStringLiteral("amy")));
         page.send(msg("openWhisper", {{"nickname", "joe"}}));
         QVERIFY(!page.take("whisperOpen").isEmpty());
         page.send(msg("whisper", {{"peer", "000"}, {"text", "w"}}));
@@ -198,9 +194,7 @@ private slots:
         auto host = startWebHost(port);
         host->web->setDeadlineMs(200);
         WebPage page(port + 1);
-        QVERIFY(page.waitOpen());
-        page.send(msg("join", {{"nickname", "amy"}}));
-        QVERIFY(!page.take("users").isEmpty());
+        QVERIFY(page.joinAs(QStringLiteral("amy")));
         for (int i = 0; i < 2 * WebGateway::kMaxHttpConnections; ++i)
             QVERIFY(httpAnswer(port + 1, "GET / HTTP/1.1\r\nHost: x\r\n\r\n").startsWith("HTTP/1.1 200"));
         QTest::qWait(600); // what is checked is that nothing happens: there is no event to wait for
