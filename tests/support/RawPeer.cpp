@@ -83,17 +83,21 @@ void RawPeer::close() {
 
 namespace {
 
-bool canListenOn(quint16 port) {
+// The port bound on 127.0.0.1 (0 for any), with the reuse the host's server asks for;
+// 0 when it cannot be had.
+quint16 bindLoopback(quint16 port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on); // as the host's server does
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(port);
-    const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    socklen_t length = sizeof address;
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
     ::close(fd);
-    return free;
+    return bound ? ntohs(address.sin_port) : 0;
 }
 
 } // namespace
@@ -102,20 +106,12 @@ quint16 freePortPair() {
     // Linux hands connecting sockets ports from 32768 up unless told otherwise.
     for (int attempt = 0; attempt < 200; ++attempt) {
         const auto port = quint16(20000 + QRandomGenerator::global()->bounded(12000));
-        if (canListenOn(port) && canListenOn(port + 1))
+        if (bindLoopback(port) && bindLoopback(port + 1))
             return port;
     }
     return freePort();
 }
 
 quint16 freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    return bindLoopback(0);
 }
