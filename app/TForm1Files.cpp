@@ -19,6 +19,7 @@
 #include "web/FileFetch.h"
 #include "web/FileStore.h"
 #include "web/FileUpload.h"
+#include "web/WebGateway.h"
 
 #include <QDir>
 #include <QLabel>
@@ -48,6 +49,15 @@ bool hostAddress(int fd, QString* address, quint16* port) {
     *address = QString::fromLatin1(text);
     *port = ntohs(peer.sin_port);
     return true;
+}
+
+// The port our side of the room connection has: the host finds our seat by it.
+quint16 localPort(int fd) {
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0)
+        return 0;
+    return ntohs(local.sin_port);
 }
 
 } // namespace
@@ -108,10 +118,15 @@ void TForm1::sendFiles(const QStringList& paths, TForm2* whisper) {
     }
     if (transfers == nullptr)
         transfers = new TransferList(this);
+    FileUpload::Proof proof;
+    if (room.mode == RoomState::HostMode)
+        proof.hostKey = web->hostKey();
+    else
+        proof.seatPort = localPort(client.Connection()->SocketId());
     QPointer<TForm2> thread(whisper);
     for (const QString& path : paths) {
         auto* upload =
-            new FileUpload(path, address, webPort, gb::toDisplay(room.ownNickname), this);
+            new FileUpload(path, address, webPort, gb::toDisplay(room.ownNickname), proof, this);
         TransferList::Row* row = transfers->add(QStringLiteral("发送 %1").arg(upload->fileName()),
                                                 [upload] { upload->cancel(); });
         connect(upload, &FileUpload::progress, transfers,

@@ -3,20 +3,31 @@
 #include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
+#include "protocol/Gb.h"
 #include "ui/ChatPage.h"
 #include "ui/FlatButton.h"
 #include "web/WebGateway.h"
 
 #include <QCheckBox>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QSpinBox>
+#include <QStatusBar>
 
 void TForm1::wireWeb() {
     web = new WebGateway(this);
     web->setAddressBook(
         [this](quint16 port, const QString& address) { host.noteProxied(port, address); },
         [this](quint16 port) { host.forgetProxied(port); });
+    web->setRoom(
+        {[this](const QString& address, quint16 port) -> std::optional<WebGateway::Holder> {
+             const auto holder = host.seatAt(address, port);
+             if (!holder)
+                 return std::nullopt;
+             return WebGateway::Holder{holder->serial, gb::toDisplay(holder->nickname)};
+         },
+         [this](const QString& address) { return host.isBanned(address); },
+         [this] { return gb::toDisplay(room.ownNickname); }});
+    host.onSeatLeft = [this](quint64 serial) { web->seatLeft(serial); };
     wireFiles();
     // Beside the status text, only while the room serves its page: the host's files.
     hostFilesButton = new QPushButton(QStringLiteral("聊天室的文件"), ts);
@@ -41,8 +52,8 @@ void TForm1::startWeb() {
     // Offers from the host itself and from this machine name the address others use.
     web->setPublicAddress(localAddress());
     HostFiles::applyLimits(*web);
-    const bool served = webPort <= 65535 &&
-                        web->start(static_cast<quint16>(webPort), static_cast<quint16>(roomPort), &error);
+    const bool served = webPort <= 65535 && web->start(static_cast<quint16>(webPort),
+                                                       static_cast<quint16>(roomPort), &error);
     chat->webQr->setVisible(served);
     hostFilesButton->setVisible(served);
     if (!served) {

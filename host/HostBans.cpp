@@ -36,6 +36,27 @@ QString RoomHost::peerAddress(const TCustomWinSocket* socket) const {
     return QString::fromLatin1(::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text));
 }
 
+std::optional<RoomHost::Holder> RoomHost::seatAt(const QString& address, quint16 port) const {
+    for (std::size_t i = 0; i < room_.seats.size(); ++i) {
+        const RoomState::Seat& seat = room_.seats[i];
+        if (seat.connection == nullptr || seat.nickname.isEmpty())
+            continue;
+        sockaddr_in peer{};
+        socklen_t size = sizeof peer;
+        if (::getpeername(seat.connection->SocketId(), reinterpret_cast<sockaddr*>(&peer), &size) !=
+                0 ||
+            peer.sin_family != AF_INET || ntohs(peer.sin_port) != port)
+            continue;
+        // A web seat's connection is the gateway's own, whoever asks.
+        if (peer.sin_addr.s_addr == htonl(INADDR_LOOPBACK) && proxied_.contains(port))
+            continue;
+        char text[INET_ADDRSTRLEN] = {};
+        if (QString::fromLatin1(::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text)) == address)
+            return Holder{seatSerial_[i], seat.nickname};
+    }
+    return std::nullopt;
+}
+
 std::optional<RoomHost::Whereabouts> RoomHost::whereabouts(const QByteArray& nickname) const {
     const int seat = room_.findSeatByNickname(nickname);
     if (nickname.isEmpty() || seat < 0 || room_.seats[seat].connection == nullptr)

@@ -206,6 +206,7 @@ void RoomHost::joinReply(TCustomWinSocket* socket, const QByteArray& nickname) {
         return;
     room_.seats[seat].nickname = nickname;
     joinedAt_[static_cast<std::size_t>(seat)] = QDateTime::currentDateTime();
+    seatSerial_[static_cast<std::size_t>(seat)] = ++lastSerial_;
     errors_.send(socket, wire::line(wire::welcome(room_.roomName)));
     // Keeps the welcome and the roster in separate reads at the newcomer.
     view_.pause(100);
@@ -243,6 +244,8 @@ void RoomHost::serClientDisconnect(TCustomWinSocket* socket) {
     if (!nickname.isEmpty()) {
         sendToSeats(wire::line(wire::leaveNotice(nickname)));
         view_.appendLog(wire::leaveNotice(nickname));
+        if (onSeatLeft)
+            onSeatLeft(seatSerial_[static_cast<std::size_t>(seat)]);
     }
     room_.seats[seat].nickname.clear();
     --room_.occupancy;

@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 
 struct RoomState;
@@ -52,6 +53,17 @@ public:
         proxied_.insert(loopbackPort, address);
     }
     void forgetProxied(quint16 loopbackPort) { proxied_.remove(loopbackPort); }
+    // The participant whose room connection comes from exactly that address and port
+    // (never a web seat's, which comes from this machine): how a desktop copy proves,
+    // elsewhere, that it holds a seat here. The serial is its seat's for as long as it stays.
+    struct Holder {
+        quint64 serial = 0;
+        QByteArray nickname;
+    };
+    std::optional<Holder> seatAt(const QString& address, quint16 port) const;
+    bool isBanned(const QString& address) const { return bannedAddresses_.contains(address); }
+    // A participant who had joined has left, for whatever reason.
+    std::function<void(quint64 serial)> onSeatLeft;
 
     // Socket events of ser.
     void serAccept(TCustomWinSocket* socket);
@@ -98,4 +110,6 @@ private:
     QSet<QString> bannedAddresses_;
     QHash<quint16, QString> proxied_;
     std::array<QDateTime, 101> joinedAt_{};
+    std::array<quint64, 101> seatSerial_{};
+    quint64 lastSerial_ = 0;
 };

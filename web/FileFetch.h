@@ -1,12 +1,11 @@
 #pragma once
 
+#include "web/Sha256.h"
+
 #include <QFile>
 #include <QObject>
 #include <QTcpSocket>
 #include <QUrl>
-
-#include "web/Sha256.h"
-
 #include <memory>
 
 // Downloads one offered file from the host's web surface into `<target>.part`,

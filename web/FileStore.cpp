@@ -50,7 +50,7 @@ QString FileStore::safeName(const QString& name) {
     return clean.left(200);
 }
 
-QByteArray FileStore::begin(const QByteArray& senderKey, const QString& sender, const QString& name,
+QByteArray FileStore::begin(const Owner& owner, const QString& sender, const QString& name,
                             qint64 size, QString* refusal) {
     auto refuse = [&](const QString& word) {
         *refusal = word;
@@ -62,33 +62,26 @@ QByteArray FileStore::begin(const QByteArray& senderKey, const QString& sender, 
         return refuse(QStringLiteral("文件大小不对"));
     if (size > limits_.perFile)
         return refuse(QStringLiteral("文件太大了:每个文件最多 %1").arg(sizeWord(limits_.perFile)));
-    if (usedBytes() + size > limits_.perRoom)
+    if (used_ + size > limits_.perRoom)
         return refuse(QStringLiteral("聊天室的文件已经太多了:总共最多 %1,还能放 %2")
                           .arg(sizeWord(limits_.perRoom),
-                               sizeWord(std::max<qint64>(0, limits_.perRoom - usedBytes()))));
-    int sending = 0;
-    qint64 stillComing = 0;
-    for (const auto& e : std::as_const(entries_)) {
-        if (e->file.complete())
-            continue;
-        stillComing += e->file.size - e->file.have;
-        if (e->file.senderKey == senderKey)
-            ++sending;
-    }
-    if (sending >= limits_.uploadsPerSender)
+                               sizeWord(std::max<qint64>(0, limits_.perRoom - used_))));
+    if (count() >= limits_.filesPerRoom)
+        return refuse(
+            QStringLiteral("聊天室的文件已经太多了:最多 %1 个").arg(limits_.filesPerRoom));
+    if (unfinished(owner) >= limits_.uploadsPerSender)
         return refuse(
             QStringLiteral("同时最多发送 %1 个文件,请等前面的发完").arg(limits_.uploadsPerSender));
-    QStorageInfo disk(folder_.path());
-    disk.refresh();
-    if (disk.bytesAvailable() < stillComing + size)
+    const qint64 free = diskFree();
+    if (free < coming_ + size)
         return refuse(QStringLiteral("主机的磁盘空间不够了:还剩 %1")
-                          .arg(sizeWord(std::max<qint64>(0, disk.bytesAvailable() - stillComing))));
+                          .arg(sizeWord(std::max<qint64>(0, free - coming_))));
 
     auto e = std::make_shared<Entry>();
     e->file.token = newToken();
     e->file.name = safeName(name);
     e->file.sender = sender;
-    e->file.senderKey = senderKey;
+    e->file.owner = owner;
     e->file.size = size;
     e->file.added = QDateTime::currentDateTime();
     // Kept under the token, never under the sender's name.
@@ -97,14 +90,30 @@ QByteArray FileStore::begin(const QByteArray& senderKey, const QString& sender, 
     if (!e->out->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return refuse(QStringLiteral("主机写不了文件:%1").arg(e->out->errorString()));
     e->hash = std::make_unique<Sha256>();
-    if (size == 0) {
-        e->file.sha256 = e->hash->result();
-        e->out.reset();
-        e->hash.reset();
-    }
+    used_ += size;
+    coming_ += size;
+    ++unfinished_[owner];
     entries_.insert(e->file.token, e);
     order_.append(e->file.token);
+    if (size == 0)
+        completed(*e);
     return e->file.token;
+}
+
+qint64 FileStore::diskFree() {
+    if (!diskAsked_.isValid() || diskAsked_.elapsed() >= 1000) {
+        diskFree_ = QStorageInfo(folder_.path()).bytesAvailable();
+        diskAsked_.start();
+    }
+    return diskFree_;
+}
+
+void FileStore::completed(Entry& e) {
+    e.file.sha256 = e.hash->result();
+    e.out.reset();
+    e.hash.reset();
+    if (--unfinished_[e.file.owner] <= 0)
+        unfinished_.remove(e.file.owner);
 }
 
 FileStore::Entry* FileStore::entry(const QByteArray& token) {
@@ -133,11 +142,9 @@ bool FileStore::write(const QByteArray& token, qint64 offset, QByteArrayView byt
     }
     e->hash->addData(bytes);
     e->file.have += n;
-    if (e->file.have == e->file.size) {
-        e->file.sha256 = e->hash->result();
-        e->out.reset();
-        e->hash.reset();
-    }
+    coming_ -= n;
+    if (e->file.have == e->file.size)
+        completed(*e);
     return true;
 }
 
@@ -145,18 +152,27 @@ void FileStore::remove(const QByteArray& token) {
     const auto it = entries_.find(token);
     if (it == entries_.end())
         return;
-    const QString path = (*it)->file.path;
+    const File& f = (*it)->file;
+    const QString path = f.path;
+    used_ -= f.size;
+    if (!f.complete()) {
+        coming_ -= f.size - f.have;
+        if (--unfinished_[f.owner] <= 0)
+            unfinished_.remove(f.owner);
+    }
     entries_.erase(it);
     order_.removeOne(token);
     // A download already under way keeps its open file; nobody new finds it.
     QFile::remove(path);
 }
 
-void FileStore::removeUnfinished(const QByteArray& senderKey) {
+void FileStore::removeUnfinished(const Owner& owner) {
+    if (!unfinished_.contains(owner))
+        return;
     const QList<QByteArray> tokens = order_;
     for (const QByteArray& t : tokens) {
         const Entry* e = entry(t);
-        if (e != nullptr && e->file.senderKey == senderKey && !e->file.complete())
+        if (e != nullptr && e->file.owner == owner && !e->file.complete())
             remove(t);
     }
 }
@@ -171,11 +187,4 @@ QList<const FileStore::File*> FileStore::files() const {
     for (const QByteArray& t : order_)
         all.append(&entries_.value(t)->file);
     return all;
-}
-
-qint64 FileStore::usedBytes() const {
-    qint64 used = 0;
-    for (const auto& e : entries_)
-        used += e->file.size;
-    return used;
 }

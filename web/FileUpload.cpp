@@ -15,19 +15,23 @@ constexpr qint64 kChunk = WebGateway::kMaxMessage - WebGateway::kUploadHeader;
 } // namespace
 
 FileUpload::FileUpload(const QString& path, const QString& hostAddress, quint16 webPort,
-                       const QString& nickname, QObject* parent)
+                       const QString& nickname, const Proof& proof, QObject* parent)
     : QObject(parent), file_(path), host_(hostAddress), port_(webPort), nickname_(nickname),
-      socket_(QStringLiteral("http://%1:%2").arg(hostAddress).arg(webPort)) {
+      proof_(proof), socket_(QStringLiteral("http://%1:%2").arg(hostAddress).arg(webPort)) {
     connect(&socket_, &QWebSocket::connected, this, [this] {
         opened_ = true;
         const QFileInfo info(file_);
-        socket_.sendTextMessage(QString::fromUtf8(
-            QJsonDocument(QJsonObject{{QStringLiteral("type"), QStringLiteral("fileOffer")},
-                                      {QStringLiteral("id"), 1},
-                                      {QStringLiteral("from"), nickname_},
-                                      {QStringLiteral("name"), info.fileName()},
-                                      {QStringLiteral("size"), file_.size()}})
-                .toJson(QJsonDocument::Compact)));
+        QJsonObject offer{{QStringLiteral("type"), QStringLiteral("fileOffer")},
+                          {QStringLiteral("id"), 1},
+                          {QStringLiteral("from"), nickname_},
+                          {QStringLiteral("name"), info.fileName()},
+                          {QStringLiteral("size"), file_.size()}};
+        if (!proof_.hostKey.isEmpty())
+            offer.insert(QStringLiteral("hostKey"), QString::fromLatin1(proof_.hostKey));
+        else
+            offer.insert(QStringLiteral("seatPort"), proof_.seatPort);
+        socket_.sendTextMessage(
+            QString::fromUtf8(QJsonDocument(offer).toJson(QJsonDocument::Compact)));
     });
     connect(&socket_, &QWebSocket::textMessageReceived, this, &FileUpload::message);
     connect(&socket_, &QWebSocket::bytesWritten, this, [this] { pump(); });

@@ -6,13 +6,21 @@
 #include <QWebSocket>
 
 // A desktop copy sending one file to the host's web surface (room port + 1), as
-// a page would but without a seat there: the host keeps the file and answers the
-// offer line, which the caller then says in the room as its own.
+// a page would but proving its seat in the room instead of taking one there: the
+// host keeps the file and answers the offer line, which the caller then says in
+// the room as its own.
 class FileUpload : public QObject {
     Q_OBJECT
 public:
+    // How the host knows the sender holds a seat: the local port of its room
+    // connection (the host finds that connection from this address), or, for the
+    // host's own copy, the key its web surface gave it.
+    struct Proof {
+        quint16 seatPort = 0;
+        QByteArray hostKey;
+    };
     FileUpload(const QString& path, const QString& hostAddress, quint16 webPort,
-               const QString& nickname, QObject* parent = nullptr);
+               const QString& nickname, const Proof& proof, QObject* parent = nullptr);
 
     void start();
     void cancel();
@@ -34,6 +42,7 @@ private:
     QString host_;
     quint16 port_;
     QString nickname_;
+    Proof proof_;
     QWebSocket socket_;
     QByteArray token_;
     qint64 sent_ = 0;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
@@ -56,23 +57,26 @@ QString addressOf(const QHostAddress& address) {
     return v4 ? QHostAddress(ip).toString() : address.toString();
 }
 
-QString json(const QJsonObject& o) {
-    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
-}
+// Which pool an HTTP connection holds a place in, given back when it goes.
+enum class Pool { Asking, Downloading, None };
 
 } // namespace
 
 WebGateway::WebGateway(QObject* parent)
-    : QObject(parent), ws_(QStringLiteral("Pinwa"), QWebSocketServer::NonSecureMode),
-      seatKeepMs_(WebSeat::kKeepMs) {
+    : QObject(parent), ws_(QStringLiteral("Pinwa"), QWebSocketServer::NonSecureMode) {
     connect(&http_, &QTcpServer::newConnection, this, [this] { accept(); });
     connect(&ws_, &QWebSocketServer::newConnection, this, [this] {
         while (QWebSocket* page = ws_.nextPendingConnection())
             openPage(page);
     });
-    // Bounded here, before Qt assembles a message in memory.
-    ws_.setMaxPendingConnections(kMaxWaitingPages);
-    ws_.setHandshakeTimeout(kDeadlineMs);
+    ws_.setMaxPendingConnections(limits_.waitingPages);
+    ws_.setHandshakeTimeout(limits_.deadlineMs);
+    clock_.start();
+    sweep_.setInterval(1000);
+    connect(&sweep_, &QTimer::timeout, this, [this] { sweep(); });
+    const quint64 a = QRandomGenerator::system()->generate64();
+    const quint64 b = QRandomGenerator::system()->generate64();
+    hostKey_ = QByteArray::number(a, 16) + QByteArray::number(b, 16);
 }
 
 WebGateway::~WebGateway() {
@@ -84,12 +88,25 @@ void WebGateway::setAddressBook(AddressNote note, AddressForget forget) {
     forget_ = std::move(forget);
 }
 
+void WebGateway::setLimits(const WebLimits& limits) {
+    limits_ = limits;
+    ws_.setMaxPendingConnections(limits_.waitingPages);
+    ws_.setHandshakeTimeout(limits_.deadlineMs);
+    if (files_)
+        files_->setLimits(limits_.files);
+}
+
+void WebGateway::setDeadlineMs(int ms) {
+    limits_.deadlineMs = ms;
+    ws_.setHandshakeTimeout(ms);
+}
+
 void WebGateway::setFileFolder(const QString& folder) {
     fileFolder_ = folder;
 }
 
 void WebGateway::setFileLimits(const FileStore::Limits& limits) {
-    fileLimits_ = limits;
+    limits_.files = limits;
     if (files_)
         files_->setLimits(limits);
 }
@@ -100,7 +117,8 @@ bool WebGateway::start(quint16 webPort, quint16 roomPort, QString* error) {
     if (http_.listen(QHostAddress::AnyIPv4, webPort)) {
         // The room's files live as long as the room serves its page.
         files_ = std::make_unique<FileStore>(fileFolder_);
-        files_->setLimits(fileLimits_);
+        files_->setLimits(limits_.files);
+        sweep_.start();
         return true;
     }
     if (error != nullptr)
@@ -110,48 +128,75 @@ bool WebGateway::start(quint16 webPort, quint16 roomPort, QString* error) {
 
 void WebGateway::stop() {
     http_.close();
-    const QList<QWebSocket*> pages = pages_.keys();
-    for (QWebSocket* page : pages) {
-        page->disconnect(this);
-        page->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("聊天室已结束"));
-        page->deleteLater();
+    sweep_.stop();
+    // Downloads and page loads end with the room; their places are given back as they go.
+    for (QTcpSocket* socket : http_.findChildren<QTcpSocket*>()) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
     }
+    asking_.clear();
+    downloading_.clear();
+    askingTotal_ = downloadingTotal_ = 0;
+    auto pages = std::move(pages_);
     pages_.clear();
+    for (auto& [key, page] : pages) {
+        if (QWebSocket* socket = page->socket()) {
+            socket->disconnect(this);
+            socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("聊天室已结束"));
+            socket->deleteLater();
+        }
+    }
     const QList<WebSeat*> seats = seats_.values();
     seats_.clear();
+    seatOf_.clear();
     for (WebSeat* seat : seats) {
         if (forget_)
             forget_(seat->localPort());
         delete seat;
     }
     uploads_.clear();
-    seatNames_.clear();
-    pageFrom_.clear();
+    offerBudget_.clear();
+    joinBudget_.clear();
     files_.reset();
 }
 
 void WebGateway::accept() {
     while (QTcpSocket* socket = http_.nextPendingConnection()) {
-        if (httpConnections_ >= kMaxHttpConnections) {
+        const QString address = addressOf(socket->peerAddress());
+        if (askingTotal_ >= limits_.asking || asking_.value(address) >= limits_.askingPerAddress) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
-        ++httpConnections_;
-        connect(socket, &QObject::destroyed, this, [this] { --httpConnections_; });
+        ++askingTotal_;
+        ++asking_[address];
+        auto pool = std::make_shared<Pool>(Pool::Asking);
+        socket->setProperty("pool", QVariant::fromValue(static_cast<void*>(pool.get())));
+        connect(socket, &QObject::destroyed, this, [this, pool, address] {
+            QHash<QString, int>& counts = *pool == Pool::Asking ? asking_ : downloading_;
+            if (*pool == Pool::None)
+                return;
+            (*pool == Pool::Asking ? askingTotal_ : downloadingTotal_) -= 1;
+            if (--counts[address] <= 0)
+                counts.remove(address);
+        });
+        // A head is never bigger than this; what a client sends beyond it stays in the kernel.
+        socket->setReadBufferSize(HttpRequest::kMaxHead + 1);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readHead(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        // One that never finishes asking is let go; a download takes its time.
+        // One that never finishes asking, or never takes its answer, is let go.
         auto* deadline = new QTimer(socket);
         deadline->setObjectName(QStringLiteral("deadline"));
         deadline->setSingleShot(true);
         connect(deadline, &QTimer::timeout, socket, [socket] { socket->abort(); });
-        deadline->start(deadlineMs_);
+        deadline->start(limits_.deadlineMs);
     }
 }
 
 void WebGateway::readHead(QTcpSocket* socket) {
     const HttpRequest r = HttpRequest::parse(socket->peek(HttpRequest::kMaxHead + 1));
+    const QString address = addressOf(socket->peerAddress());
     switch (r.state) {
     case HttpRequest::State::Incomplete:
         return;
@@ -167,7 +212,8 @@ void WebGateway::readHead(QTcpSocket* socket) {
                 socket->write(plain("426 Upgrade Required"));
             } else if (!r.fromOwnPage(port())) {
                 socket->write(plain("403 Forbidden"));
-            } else if (waitingPages() >= kMaxWaitingPages) {
+            } else if (waitingPages() >= limits_.waitingPages ||
+                       waitingFrom(address) >= limits_.waitingPerAddress) {
                 socket->write(plain("503 Service Unavailable"));
             } else {
                 upgrade(socket);
@@ -177,7 +223,14 @@ void WebGateway::readHead(QTcpSocket* socket) {
         }
         if (r.path.startsWith("/f/") && files_ && (r.method == "GET" || r.method == "HEAD")) {
             disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
-            delete socket->findChild<QTimer*>(QStringLiteral("deadline"));
+            if (room_.isBanned && room_.isBanned(address)) {
+                socket->write(plain("403 Forbidden"));
+                break;
+            }
+            if (!startDownload(socket)) {
+                socket->write(plain("503 Service Unavailable"));
+                break;
+            }
             socket->read(r.headSize);
             FileDownload::serve(socket, r, *files_);
             return;
@@ -188,6 +241,27 @@ void WebGateway::readHead(QTcpSocket* socket) {
     // Only the reading stops: the count of connections still drops when the socket goes.
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     socket->disconnectFromHost();
+}
+
+bool WebGateway::startDownload(QTcpSocket* socket) {
+    const QString address = addressOf(socket->peerAddress());
+    if (downloadingTotal_ >= limits_.downloads ||
+        downloading_.value(address) >= limits_.downloadsPerAddress)
+        return false;
+    // From the asking pool to the downloads', so page loads never wait behind files.
+    auto* pool = static_cast<Pool*>(socket->property("pool").value<void*>());
+    --askingTotal_;
+    if (--asking_[address] <= 0)
+        asking_.remove(address);
+    ++downloadingTotal_;
+    ++downloading_[address];
+    *pool = Pool::Downloading;
+    // A download that does not move for so long is closed; each piece taken restarts it.
+    auto* deadline = socket->findChild<QTimer*>(QStringLiteral("deadline"));
+    deadline->start(limits_.downloadStallMs);
+    connect(socket, &QTcpSocket::bytesWritten, deadline,
+            [deadline, ms = limits_.downloadStallMs] { deadline->start(ms); });
+    return true;
 }
 
 void WebGateway::answer(QTcpSocket* socket, const QByteArray& method, const QByteArray& path) {
@@ -208,137 +282,17 @@ void WebGateway::answer(QTcpSocket* socket, const QByteArray& method, const QByt
 }
 
 void WebGateway::upgrade(QTcpSocket* socket) {
-    // From here on it is a page, counted as one.
-    --httpConnections_;
+    // From here on it is a page, counted among the pages: its place among the asking goes.
     socket->disconnect(this);
+    socket->setReadBufferSize(0);
     delete socket->findChild<QTimer*>(QStringLiteral("deadline"));
     disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    auto* pool = static_cast<Pool*>(socket->property("pool").value<void*>());
+    const QString address = addressOf(socket->peerAddress());
+    --askingTotal_;
+    if (--asking_[address] <= 0)
+        asking_.remove(address);
+    *pool = Pool::None;
     // The handshake is still unread (only peeked), for the WebSocket server to take.
     ws_.handleConnection(socket);
-}
-
-int WebGateway::waitingPages() const {
-    int waiting = 0;
-    for (const Page& p : pages_) {
-        if (p.seat == nullptr)
-            ++waiting;
-    }
-    return waiting;
-}
-
-void WebGateway::openPage(QWebSocket* page) {
-    if (waitingPages() >= kMaxWaitingPages) {
-        page->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("too many"));
-        page->deleteLater();
-        return;
-    }
-    page->setMaxAllowedIncomingMessageSize(kMaxMessage);
-    page->setMaxAllowedIncomingFrameSize(kMaxMessage);
-    pages_.insert(page, Page{nullptr, addressOf(page->peerAddress()), false});
-    connect(page, &QWebSocket::textMessageReceived, this,
-            [this, page](const QString& text) { pageMessage(page, text); });
-    connect(page, &QWebSocket::binaryMessageReceived, this,
-            [this, page](const QByteArray& frame) { fileData(page, frame); });
-    connect(page, &QWebSocket::disconnected, this, [this, page] { pageGone(page); });
-    // A page that neither joins nor resumes in time gives its place to another.
-    QTimer::singleShot(deadlineMs_, page, [this, page] {
-        if (pages_.contains(page) && pages_[page].seat == nullptr && !pages_[page].uploading)
-            page->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("timeout"));
-    });
-}
-
-void WebGateway::refuse(QWebSocket* page, const QString& text) {
-    page->sendTextMessage(json(
-        {{QStringLiteral("type"), QStringLiteral("refused")}, {QStringLiteral("text"), text}}));
-}
-
-void WebGateway::pageMessage(QWebSocket* page, const QString& text) {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        refuse(page, QStringLiteral("不明白的请求"));
-        return;
-    }
-    const QJsonObject message = document.object();
-    const QString type = message.value(QStringLiteral("type")).toString();
-    if (type.startsWith(QStringLiteral("file"))) {
-        fileRequest(page, message);
-        return;
-    }
-    Page& p = pages_[page];
-    if (type == QStringLiteral("join") && p.seat == nullptr && !p.joining) {
-        join(page, message.value(QStringLiteral("nickname")).toString());
-    } else if (type == QStringLiteral("resume") && p.seat == nullptr && !p.joining) {
-        resume(page, message.value(QStringLiteral("token")).toString().toLatin1(),
-               message.value(QStringLiteral("n")).toInteger(0));
-    } else if (p.seat != nullptr && type != QStringLiteral("join") &&
-               type != QStringLiteral("resume")) {
-        p.seat->request(message);
-    } else {
-        refuse(page, QStringLiteral("不明白的请求"));
-    }
-}
-
-void WebGateway::join(QWebSocket* page, const QString& nickname) {
-    auto* seat = new WebSeat(roomPort_, this);
-    seat->setKeepMs(seatKeepMs_);
-    connect(seat, &WebSeat::finished, this, [this](WebSeat* s) { seatFinished(s); });
-    pages_[page].joining = true;
-    const bool seated = seat->join(page, nickname);
-    if (!pages_.contains(page)) { // gone while joining
-        delete seat;
-        return;
-    }
-    pages_[page].joining = false;
-    if (!seated) {
-        delete seat;
-        return;
-    }
-    pages_[page].seat = seat;
-    seats_.insert(seat->token(), seat);
-    seatNames_.insert(seat->token(), nickname);
-    if (note_)
-        note_(seat->localPort(), pages_[page].address);
-}
-
-void WebGateway::resume(QWebSocket* page, const QByteArray& token, qint64 lastSeen) {
-    WebSeat* seat = seats_.value(token);
-    if (seat == nullptr) {
-        page->sendTextMessage(QStringLiteral(R"({"type":"expired"})"));
-        return;
-    }
-    if (QWebSocket* old = seat->page(); old != nullptr && pages_.contains(old))
-        pages_[old].seat = nullptr;
-    pages_[page].seat = seat;
-    seat->attach(page, lastSeen);
-}
-
-void WebGateway::pageGone(QWebSocket* page) {
-    const auto it = pages_.find(page);
-    if (it == pages_.end())
-        return;
-    if (it->seat != nullptr && it->seat->page() == page)
-        it->seat->detach();
-    pages_.erase(it);
-    pageFrom_.remove(page);
-    page->deleteLater();
-}
-
-void WebGateway::seatFinished(WebSeat* seat) {
-    seats_.remove(seat->token());
-    seatNames_.remove(seat->token());
-    // What it had not finished sending can never be offered now.
-    const QByteArray key = "seat:" + seat->token();
-    if (files_)
-        files_->removeUnfinished(key);
-    for (auto it = uploads_.begin(); it != uploads_.end();)
-        it = it->senderKey == key ? uploads_.erase(it) : std::next(it);
-    if (forget_)
-        forget_(seat->localPort());
-    // The page stays open, to join again, as the desktop's settings page does.
-    for (Page& p : pages_) {
-        if (p.seat == seat)
-            p.seat = nullptr;
-    }
-    seat->deleteLater();
 }

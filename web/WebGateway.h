@@ -1,47 +1,63 @@
 #pragma once
 
+#include "web/Budget.h"
 #include "web/FileStore.h"
+#include "web/Owner.h"
+#include "web/PageConnection.h"
+#include "web/WebLimits.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QJsonObject>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTcpServer>
+#include <QTimer>
 #include <QWebSocketServer>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 
 class QTcpSocket;
 class QWebSocket;
 class WebSeat;
 
 // The host's web surface on the room's port + 1: the page over HTTP and its
-// WebSocket, each joined page a WebSeat on the room's own port.
+// WebSocket, each joined page a WebSeat on the room's own port. Nothing is
+// trusted before a seat: a connection without one may only join, resume or prove
+// that a desktop copy holds a seat in the room.
 class WebGateway : public QObject {
     Q_OBJECT
 public:
     // Tells the host which browser a loopback connection from that port stands for.
     using AddressNote = std::function<void(quint16 loopbackPort, const QString& address)>;
     using AddressForget = std::function<void(quint16 loopbackPort)>;
+    // The room's seated connection with exactly that peer endpoint, if there is one.
+    struct Holder {
+        quint64 serial = 0; // the seat's, for as long as its holder stays
+        QString nickname;
+    };
+    struct Room {
+        std::function<std::optional<Holder>(const QString& address, quint16 port)> seatAt;
+        std::function<bool(const QString& address)> isBanned;
+        std::function<QString()> hostNickname;
+    };
 
-    static constexpr qint64 kMaxMessage = 64 * 1024;
-    // Pages that have not joined, and HTTP connections that have not finished asking.
-    static constexpr int kMaxWaitingPages = 16;
-    static constexpr int kMaxHttpConnections = 64;
-    static constexpr int kDeadlineMs = 10000;
+    static constexpr qint64 kMaxMessage = WebLimits::kMaxMessage;
+    static constexpr qint64 kAckBytes = WebLimits::kAckBytes;
+    static constexpr int kUploadHeader = WebLimits::kUploadHeader;
 
     explicit WebGateway(QObject* parent = nullptr);
     ~WebGateway() override;
 
     void setAddressBook(AddressNote note, AddressForget forget);
-    // How long a dropped page's seat waits for it (a minute; tests wait less).
-    void setSeatKeepMs(int ms) { seatKeepMs_ = ms; }
-    // How long a connection may take to ask, and a page to join (tests wait less).
-    void setDeadlineMs(int ms) {
-        deadlineMs_ = ms;
-        ws_.setHandshakeTimeout(ms);
-    }
+    void setRoom(Room room) { room_ = std::move(room); }
+    void setLimits(const WebLimits& limits);
+    const WebLimits& limits() const { return limits_; }
+    // Shorter waits for tests.
+    void setSeatKeepMs(int ms) { limits_.seatKeepMs = ms; }
+    void setDeadlineMs(int ms);
     // Listens on every IPv4 address; false with the reason when the port is taken.
     bool start(quint16 webPort, quint16 roomPort, QString* error = nullptr);
     // Ends every page and every seat.
@@ -49,6 +65,10 @@ public:
     bool isRunning() const { return http_.isListening(); }
     quint16 port() const { return http_.serverPort(); }
     int seatCount() const { return static_cast<int>(seats_.size()); }
+    // The proof the host's own copy gives for its files: it never leaves this process.
+    QByteArray hostKey() const { return hostKey_; }
+    // A participant of the room left for good: what it had not finished sending goes.
+    void seatLeft(quint64 serial);
 
     // Where the room's files are kept (a private folder is made inside), and how much.
     void setFileFolder(const QString& folder);
@@ -58,64 +78,84 @@ public:
     // The address offers name when the uploader reached us on a loopback address.
     void setPublicAddress(const QString& address) { publicAddress_ = address; }
 
-    // A page may have this much of an upload unacknowledged; the host answers
-    // with how much it has every kAckBytes, so a page never gets far ahead of the disk.
-    static constexpr qint64 kAckBytes = 1 << 20;
-    static constexpr int kUploadHeader = 40; // 32 hex digits of token, 8 bytes of offset
+    // A connection without a socket, answered through the sink: what the gateway does
+    // with its messages is then driven directly (fuzzing).
+    PageConnection* openDetached(const QString& address, PageConnection::Sink sink);
+    void text(PageConnection* page, const QString& text);
+    void binary(PageConnection* page, const QByteArray& frame);
+    void gone(PageConnection* page);
+    // What the gateway holds now, for checks that nothing outlives its owner.
+    int connectionCount() const { return static_cast<int>(pages_.size()); }
+    int uploadCount() const { return static_cast<int>(uploads_.size()); }
+    // Drops what waited too long; runs every second on its own.
+    void sweep();
 
 private:
-    struct Page {
-        WebSeat* seat = nullptr;
-        QString address;
-        bool joining = false;
-        bool uploading = false; // kept open without a seat while it sends a file
-    };
     struct Upload {
-        QByteArray senderKey;
+        Owner owner;
         QJsonObject where; // "to" or "peer": where the offer goes when it is in
         QString base;      // "http://host:port" as the uploader reached us
         qint64 acked = 0;
         bool stalled = false; // refused once; frames still in flight are dropped quietly
         QJsonValue id;
+        qint64 lastBytesMs = 0;
+    };
+    struct SeatOf {
+        Owner owner;
+        QString nickname;
     };
 
+    // HTTP, in WebGateway.cpp.
     void accept();
     void readHead(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const QByteArray& method, const QByteArray& path);
     void upgrade(QTcpSocket* socket);
-    void openPage(QWebSocket* page);
-    void pageMessage(QWebSocket* page, const QString& text);
-    void pageGone(QWebSocket* page);
-    void refuse(QWebSocket* page, const QString& text);
-    void join(QWebSocket* page, const QString& nickname);
-    void resume(QWebSocket* page, const QByteArray& token, qint64 lastSeen);
+    bool startDownload(QTcpSocket* socket);
+    // Pages and seats, in WebGatewayPages.cpp.
+    void openPage(QWebSocket* socket);
+    PageConnection* adopt(std::unique_ptr<PageConnection> page);
+    void refuse(PageConnection* page, const QString& text);
+    void join(PageConnection* page, const QString& nickname);
+    void resume(PageConnection* page, const QByteArray& token, qint64 lastSeen);
+    bool prove(PageConnection* page, const QJsonObject& message);
     void seatFinished(WebSeat* seat);
+    void ownerGone(const Owner& owner);
     int waitingPages() const;
+    int waitingFrom(const QString& address) const;
+    PageConnection* pageOf(QWebSocket* socket) const;
+    qint64 nowMs() const { return clock_.elapsed(); }
     // Files, in WebGatewayFiles.cpp.
-    void fileRequest(QWebSocket* page, const QJsonObject& message);
-    void fileOffer(QWebSocket* page, const QJsonObject& message);
-    void fileResume(QWebSocket* page, const QByteArray& token);
-    void fileData(QWebSocket* page, const QByteArray& frame);
-    void fileDone(QWebSocket* page, const QByteArray& token);
-    void fileRefused(QWebSocket* page, const QJsonObject& about, const QString& text);
-    QByteArray senderKey(QWebSocket* page, const QString& from) const;
-    QString baseUrl(QWebSocket* page) const;
+    void fileRequest(PageConnection* page, const QJsonObject& message);
+    void fileOffer(PageConnection* page, const QJsonObject& message);
+    void fileResume(PageConnection* page, const QByteArray& token);
+    void fileData(PageConnection* page, const QByteArray& frame);
+    void fileDone(PageConnection* page, const QByteArray& token);
+    void fileRefused(PageConnection* page, const QJsonObject& about, const QString& text);
+    QString baseUrl(const PageConnection* page) const;
 
     QTcpServer http_;
     QWebSocketServer ws_;
+    WebLimits limits_;
+    Room room_;
     quint16 roomPort_ = 0;
-    int seatKeepMs_;
-    int deadlineMs_ = kDeadlineMs;
-    int httpConnections_ = 0;
-    QHash<QWebSocket*, Page> pages_;
-    QHash<QByteArray, WebSeat*> seats_; // by resume token
+    QByteArray hostKey_;
+    QElapsedTimer clock_;
+    QTimer sweep_;
+    // HTTP connections still asking, and downloads, by address.
+    QHash<QString, int> asking_;
+    QHash<QString, int> downloading_;
+    int askingTotal_ = 0;
+    int downloadingTotal_ = 0;
+    std::unordered_map<const void*, std::unique_ptr<PageConnection>> pages_; // by socket or self
+    QHash<QByteArray, WebSeat*> seats_;                                      // by resume token
+    QHash<WebSeat*, SeatOf> seatOf_;
+    quint64 nextPageSerial_ = 0;
     AddressNote note_;
     AddressForget forget_;
     QString fileFolder_;
-    FileStore::Limits fileLimits_;
     std::unique_ptr<FileStore> files_;
-    QHash<QByteArray, Upload> uploads_;    // by file token, while the file is coming
-    QHash<QByteArray, QString> seatNames_; // by seat token: who a seat's files are from
-    QHash<QWebSocket*, QString> pageFrom_; // a seatless uploader's own word for its name
+    QHash<QByteArray, Upload> uploads_; // by file token, while the file is coming
+    QHash<Owner, Budget> offerBudget_;
+    QHash<QString, Budget> joinBudget_; // by address
     QString publicAddress_;
 };

@@ -22,15 +22,8 @@ bool isLoopback(const QString& host) {
 
 } // namespace
 
-QByteArray WebGateway::senderKey(QWebSocket* page, const QString& from) const {
-    const Page p = pages_.value(page);
-    if (p.seat != nullptr)
-        return "seat:" + p.seat->token();
-    return "page:" + p.address.toUtf8() + ':' + from.toUtf8();
-}
-
-QString WebGateway::baseUrl(QWebSocket* page) const {
-    const QUrl asked = page->requestUrl();
+QString WebGateway::baseUrl(const PageConnection* page) const {
+    const QUrl asked = page->socket() != nullptr ? page->socket()->requestUrl() : QUrl();
     QString host = asked.host();
     if (isLoopback(host) && !publicAddress_.isEmpty())
         host = publicAddress_;
@@ -41,18 +34,16 @@ QString WebGateway::baseUrl(QWebSocket* page) const {
     return QStringLiteral("http://%1:%2").arg(host).arg(port());
 }
 
-void WebGateway::fileRefused(QWebSocket* page, const QJsonObject& about, const QString& text) {
+void WebGateway::fileRefused(PageConnection* page, const QJsonObject& about, const QString& text) {
     QJsonObject answer = about;
     answer.insert(QStringLiteral("type"), QStringLiteral("fileRefused"));
     answer.insert(QStringLiteral("text"), text);
-    page->sendTextMessage(json(answer));
+    page->send(json(answer));
 }
 
-void WebGateway::fileRequest(QWebSocket* page, const QJsonObject& message) {
+void WebGateway::fileRequest(PageConnection* page, const QJsonObject& message) {
     const QString type = message.value(QStringLiteral("type")).toString();
     const QByteArray token = message.value(QStringLiteral("token")).toString().toLatin1();
-    if (message.value(QStringLiteral("from")).isString() && pages_.value(page).seat == nullptr)
-        pageFrom_.insert(page, message.value(QStringLiteral("from")).toString().left(40));
     if (!files_) {
         refuse(page, QStringLiteral("不能发送文件"));
     } else if (type == QStringLiteral("fileOffer")) {
@@ -61,24 +52,29 @@ void WebGateway::fileRequest(QWebSocket* page, const QJsonObject& message) {
         fileResume(page, token);
     } else if (type == QStringLiteral("fileCancel")) {
         const auto it = uploads_.find(token);
-        if (it != uploads_.end() && it->senderKey == senderKey(page, pageFrom_.value(page))) {
+        if (it != uploads_.end() && it->owner == page->owner) {
             uploads_.erase(it);
             files_->remove(token);
         }
-        page->sendTextMessage(json({{QStringLiteral("type"), QStringLiteral("fileCancelled")},
-                                    {QStringLiteral("token"), QString::fromLatin1(token)}}));
+        page->send(json({{QStringLiteral("type"), QStringLiteral("fileCancelled")},
+                         {QStringLiteral("token"), QString::fromLatin1(token)}}));
     } else {
         refuse(page, QStringLiteral("不明白的请求"));
     }
 }
 
-void WebGateway::fileOffer(QWebSocket* page, const QJsonObject& message) {
+void WebGateway::fileOffer(PageConnection* page, const QJsonObject& message) {
     const QJsonObject about{{QStringLiteral("id"), message.value(QStringLiteral("id"))}};
-    Page& p = pages_[page];
-    QString sender;
+    // Offers are metered per seat as talk is, so one cannot keep the host busy with them.
+    auto budget = offerBudget_.find(page->owner);
+    if (budget == offerBudget_.end())
+        budget = offerBudget_.insert(page->owner, Budget(limits_.offerBurst, limits_.offerEveryMs));
+    if (!budget->take(nowMs())) {
+        fileRefused(page, about, QStringLiteral("发得太快了,请过一会儿再发"));
+        return;
+    }
     QJsonObject where;
-    if (p.seat != nullptr) {
-        sender = seatNames_.value(p.seat->token());
+    if (page->state == PageConnection::State::Seated) {
         for (const char* key : {"to", "peer"}) {
             const QString k = QString::fromLatin1(key);
             if (message.value(k).isString())
@@ -88,23 +84,17 @@ void WebGateway::fileOffer(QWebSocket* page, const QJsonObject& message) {
             fileRefused(page, about, QStringLiteral("请选择说话对象!"));
             return;
         }
-    } else {
-        // A desktop copy sends without a seat here and says the line itself.
-        sender = pageFrom_.value(page);
-    }
-    const QString shownSender =
-        p.seat != nullptr ? sender : QStringLiteral("%1 (%2)").arg(sender, p.address);
+    } // a desktop copy says the offer line itself, once the file is in
     QString refusal;
-    const QByteArray token = files_->begin(
-        senderKey(page, sender), shownSender, message.value(QStringLiteral("name")).toString(),
-        message.value(QStringLiteral("size")).toInteger(-1), &refusal);
+    const QByteArray token =
+        files_->begin(page->owner, page->nickname, message.value(QStringLiteral("name")).toString(),
+                      message.value(QStringLiteral("size")).toInteger(-1), &refusal);
     if (token.isEmpty()) {
         fileRefused(page, about, refusal);
         return;
     }
-    p.uploading = true;
-    uploads_.insert(token, Upload{senderKey(page, sender), where, baseUrl(page), 0, false,
-                                  message.value(QStringLiteral("id"))});
+    uploads_.insert(token, Upload{page->owner, where, baseUrl(page), 0, false,
+                                  message.value(QStringLiteral("id")), nowMs()});
     if (files_->find(token)->complete()) { // nothing to wait for
         fileDone(page, token);
         return;
@@ -112,34 +102,34 @@ void WebGateway::fileOffer(QWebSocket* page, const QJsonObject& message) {
     fileResume(page, token);
 }
 
-void WebGateway::fileResume(QWebSocket* page, const QByteArray& token) {
+void WebGateway::fileResume(PageConnection* page, const QByteArray& token) {
     const auto it = uploads_.find(token);
     const FileStore::File* file = files_->find(token);
-    if (it == uploads_.end() || file == nullptr ||
-        it->senderKey != senderKey(page, pageFrom_.value(page))) {
+    if (it == uploads_.end() || file == nullptr || it->owner != page->owner) {
         fileRefused(page, {{QStringLiteral("token"), QString::fromLatin1(token)}},
                     QStringLiteral("主机上已经没有这个文件了"));
         return;
     }
-    pages_[page].uploading = true;
     it->stalled = false;
+    it->lastBytesMs = nowMs();
     it->acked = file->have;
-    page->sendTextMessage(json({{QStringLiteral("type"), QStringLiteral("fileReady")},
-                                {QStringLiteral("id"), it->id},
-                                {QStringLiteral("token"), QString::fromLatin1(token)},
-                                {QStringLiteral("have"), file->have}}));
+    page->send(json({{QStringLiteral("type"), QStringLiteral("fileReady")},
+                     {QStringLiteral("id"), it->id},
+                     {QStringLiteral("token"), QString::fromLatin1(token)},
+                     {QStringLiteral("have"), file->have}}));
 }
 
-void WebGateway::fileData(QWebSocket* page, const QByteArray& frame) {
+void WebGateway::fileData(PageConnection* page, const QByteArray& frame) {
     const QByteArray token = frame.left(32);
     const auto it = uploads_.find(token);
     if (frame.size() < kUploadHeader || it == uploads_.end() || !files_ ||
-        it->senderKey != senderKey(page, pageFrom_.value(page))) {
+        it->owner != page->owner || !page->owner.isSomebody()) {
         refuse(page, QStringLiteral("没有这个正在发送的文件"));
         return;
     }
     if (it->stalled)
         return;
+    it->lastBytesMs = nowMs();
     if (files_->find(token) == nullptr) { // the host removed it
         uploads_.erase(it);
         fileRefused(page, {{QStringLiteral("token"), QString::fromLatin1(token)}},
@@ -161,29 +151,26 @@ void WebGateway::fileData(QWebSocket* page, const QByteArray& frame) {
         fileDone(page, token);
     } else if (file->have - it->acked >= kAckBytes) {
         it->acked = file->have;
-        page->sendTextMessage(json({{QStringLiteral("type"), QStringLiteral("fileHave")},
-                                    {QStringLiteral("token"), QString::fromLatin1(token)},
-                                    {QStringLiteral("have"), file->have}}));
+        page->send(json({{QStringLiteral("type"), QStringLiteral("fileHave")},
+                         {QStringLiteral("token"), QString::fromLatin1(token)},
+                         {QStringLiteral("have"), file->have}}));
     }
 }
 
-void WebGateway::fileDone(QWebSocket* page, const QByteArray& token) {
+void WebGateway::fileDone(PageConnection* page, const QByteArray& token) {
     const Upload upload = uploads_.take(token);
     const FileStore::File* file = files_->find(token);
     const QString text =
         fileoffer::text(file->name, file->size, upload.base, QString::fromLatin1(token));
-    page->sendTextMessage(
-        json({{QStringLiteral("type"), QStringLiteral("fileDone")},
-              {QStringLiteral("id"), upload.id},
-              {QStringLiteral("token"), QString::fromLatin1(token)},
-              {QStringLiteral("have"), file->size},
-              {QStringLiteral("sha256"), QString::fromLatin1(file->sha256.toHex())},
-              {QStringLiteral("text"), text}}));
-    // A seat's offer goes into the room as its own talk or whisper line.
-    if (!upload.senderKey.startsWith("seat:"))
-        return;
-    WebSeat* seat = seats_.value(upload.senderKey.mid(5));
-    if (seat == nullptr)
+    page->send(json({{QStringLiteral("type"), QStringLiteral("fileDone")},
+                     {QStringLiteral("id"), upload.id},
+                     {QStringLiteral("token"), QString::fromLatin1(token)},
+                     {QStringLiteral("have"), file->size},
+                     {QStringLiteral("sha256"), QString::fromLatin1(file->sha256.toHex())},
+                     {QStringLiteral("text"), text}}));
+    // A page's offer goes into the room as its own talk or whisper line.
+    WebSeat* seat = page->seat;
+    if (upload.owner.kind != Owner::Kind::Page || seat == nullptr)
         return;
     QJsonObject line = upload.where;
     line.insert(QStringLiteral("type"), upload.where.contains(QStringLiteral("peer"))

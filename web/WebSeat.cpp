@@ -102,8 +102,21 @@ void WebSeat::attach(QWebSocket* page, qint64 lastSeen) {
     page_->sendTextMessage(QStringLiteral(R"({"type":"resumed"})"));
     for (const Sent& s : kept_) {
         if (s.number > lastSeen)
-            page_->sendTextMessage(QString::fromUtf8(s.frame));
+            toPage(s.frame);
     }
+}
+
+void WebSeat::toPage(const QByteArray& frame) {
+    if (page_ == nullptr)
+        return;
+    if (page_->bytesToWrite() > writeLimit_) {
+        // A page that reads nothing is treated as dropped: the seat waits, keeping what it missed.
+        QWebSocket* page = page_;
+        detach();
+        QMetaObject::invokeMethod(page, &QWebSocket::abort, Qt::QueuedConnection);
+        return;
+    }
+    page_->sendTextMessage(QString::fromUtf8(frame));
 }
 
 void WebSeat::detach() {
@@ -121,8 +134,7 @@ void WebSeat::send(QJsonObject message) {
         keptBytes_ -= kept_.front().frame.size();
         kept_.pop_front();
     }
-    if (page_ != nullptr)
-        page_->sendTextMessage(QString::fromUtf8(frame));
+    toPage(frame);
 }
 
 void WebSeat::request(const QJsonObject& message) {

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWebSocket>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <vector>
 class WebThread;
@@ -34,6 +35,8 @@ public:
     ~WebSeat() override;
 
     void setKeepMs(int ms) { keep_.setInterval(ms); }
+    // What its page may leave unread before it counts as gone.
+    void setWriteLimit(qint64 bytes) { writeLimit_ = bytes; }
 
     // Tries to take a seat under that nickname; false when the attempt ended at
     // once (what the desktop refuses before connecting), its notice already sent.
@@ -88,6 +91,7 @@ private:
     // The room client never pauses; the host does.
     void pause(int) override {}
 
+    void toPage(const QByteArray& frame);
     void sendThread(const char* type, const WebThread& thread, bool focus = false);
 
     quint16 roomPort_;
@@ -99,6 +103,7 @@ private:
     QPointer<QWebSocket> page_;
     QByteArray token_;
     quint16 localPort_ = 0;
+    qint64 writeLimit_ = std::numeric_limits<qint64>::max();
     bool entered_ = false;
     bool ending_ = false;
 

@@ -26,10 +26,10 @@ QByteArray randomBytes(qsizetype size) {
 
 // A file put into the store as an upload would, in pieces.
 QByteArray put(FileStore& store, const QString& name, const QByteArray& bytes,
-               const QByteArray& sender = "amy") {
+               const Owner& sender = Owner::page(1)) {
     QString refusal;
     const QByteArray token =
-        store.begin(sender, QString::fromLatin1(sender), name, bytes.size(), &refusal);
+        store.begin(sender, QStringLiteral("amy"), name, bytes.size(), &refusal);
     for (qsizetype at = 0; at < bytes.size(); at += 100000)
         store.write(
             token, at,
@@ -146,7 +146,7 @@ private slots:
     void unfinishedAndRemovedFilesAreGone() {
         FileStore& store = *gateway.files();
         QString refusal;
-        const QByteArray coming = store.begin("amy", "amy", "half.txt", 10, &refusal);
+        const QByteArray coming = store.begin(Owner::page(1), "amy", "half.txt", 10, &refusal);
         QVERIFY(store.write(coming, 0, "12345", &refusal));
         QCOMPARE(httpGet(port, pathOf(coming, "half.txt")).status(), 404);
         const QByteArray done = put(store, "done.txt", "done");
@@ -184,26 +184,27 @@ private slots:
         FileStore& store = *gateway.files();
         store.setLimits({1000, 2500, 3});
         QString word;
-        QVERIFY(store.begin("amy", "amy", "big", 1001, &word).isEmpty());
+        QVERIFY(store.begin(Owner::page(1), "amy", "big", 1001, &word).isEmpty());
         QVERIFY(word.contains(QStringLiteral("文件太大")));
-        QVERIFY(!store.begin("amy", "amy", "1", 1000, &word).isEmpty());
-        QVERIFY(!store.begin("amy", "amy", "2", 1000, &word).isEmpty());
-        QVERIFY(store.begin("bob", "bob", "3", 600, &word).isEmpty());
+        QVERIFY(!store.begin(Owner::page(1), "amy", "1", 1000, &word).isEmpty());
+        QVERIFY(!store.begin(Owner::page(1), "amy", "2", 1000, &word).isEmpty());
+        QVERIFY(store.begin(Owner::page(2), "bob", "3", 600, &word).isEmpty());
         QVERIFY(word.contains(QStringLiteral("总共最多")));
-        QVERIFY(!store.begin("amy", "amy", "3", 10, &word).isEmpty());
-        QVERIFY(store.begin("amy", "amy", "4", 10, &word).isEmpty());
+        QVERIFY(!store.begin(Owner::page(1), "amy", "3", 10, &word).isEmpty());
+        QVERIFY(store.begin(Owner::page(1), "amy", "4", 10, &word).isEmpty());
         QVERIFY(word.contains(QStringLiteral("同时最多发送 3 个")));
-        QVERIFY(!store.begin("bob", "bob", "4", 10, &word).isEmpty());
+        QVERIFY(!store.begin(Owner::page(2), "bob", "4", 10, &word).isEmpty());
         const qint64 free = QStorageInfo(QDir::tempPath()).bytesAvailable();
         store.setLimits({free * 2, free * 4, 3});
-        QVERIFY(store.begin("cat", "cat", "huge", free + (qint64(1) << 30), &word).isEmpty());
+        QVERIFY(
+            store.begin(Owner::page(3), "cat", "huge", free + (qint64(1) << 30), &word).isEmpty());
         QVERIFY(word.contains(QStringLiteral("磁盘空间不够")));
     }
 
     // Downloads come back many times over a room's life; each must free its place.
     void answeredConnectionsFreeTheirPlace() {
         const QByteArray token = put(*gateway.files(), QStringLiteral("a.txt"), "x");
-        for (int i = 0; i < WebGateway::kMaxHttpConnections + 10; ++i)
+        for (int i = 0; i < WebLimits().downloads + 10; ++i)
             QCOMPARE(httpGet(port, pathOf(token, "a.txt")).status(), 200);
     }
 

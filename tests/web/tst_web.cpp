@@ -185,7 +185,8 @@ private slots:
         QVERIFY(!page.take("refused").isEmpty());
         const QByteArray last = talkLine("amy", "joe", QByteArray::number(WebSeat::kMaxQueued - 1));
         QTRY_VERIFY(joe->poll().contains(last));
-        QVERIFY(!joe->poll().contains(talkLine("amy", "joe", QByteArray::number(WebSeat::kMaxQueued))));
+        QVERIFY(
+            !joe->poll().contains(talkLine("amy", "joe", QByteArray::number(WebSeat::kMaxQueued))));
     }
 
     // Neither many page loads nor the time to ask for one shut the page or the surface.
@@ -195,8 +196,9 @@ private slots:
         host->web->setDeadlineMs(200);
         WebPage page(port + 1);
         QVERIFY(page.joinAs(QStringLiteral("amy")));
-        for (int i = 0; i < 2 * WebGateway::kMaxHttpConnections; ++i)
-            QVERIFY(httpAnswer(port + 1, "GET / HTTP/1.1\r\nHost: x\r\n\r\n").startsWith("HTTP/1.1 200"));
+        for (int i = 0; i < 2 * WebLimits().asking; ++i)
+            QVERIFY(httpAnswer(port + 1, "GET / HTTP/1.1\r\nHost: x\r\n\r\n")
+                        .startsWith("HTTP/1.1 200"));
         QTest::qWait(600); // what is checked is that nothing happens: there is no event to wait for
         QCOMPARE(page.socket().state(), QAbstractSocket::ConnectedState);
         QVERIFY(userList(*host).contains("amy"));

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "web/FileStore.h"
+
+#include <QtGlobal>
+
+// Every limit of the web surface, in one place, read wherever it accepts work.
+// A connection without a seat costs the host little and nothing it starts outlives it.
+struct WebLimits {
+    // HTTP connections that have not finished asking: page loads and upgrades,
+    // a pool of their own so that downloads never keep them out.
+    int asking = 64;
+    int askingPerAddress = 16;
+    // How long a connection may take to ask, and a WebSocket without a seat may stay,
+    // whatever it does meanwhile.
+    int deadlineMs = 10000;
+    // Downloads under way, and how long one may go without moving.
+    int downloads = 64;
+    int downloadsPerAddress = 8;
+    int downloadStallMs = 30000;
+
+    // WebSocket connections without a seat.
+    int waitingPages = 16;
+    int waitingPerAddress = 4;
+    // One message or frame: JSON requests and upload pieces alike.
+    static constexpr qint64 kMaxMessage = 64 * 1024;
+    // What a page has not read yet; beyond it the page counts as gone (its seat waits).
+    qint64 writeQueue = 1 << 20;
+    // Answers to requests that made no sense, before the connection is closed.
+    int refusals = 16;
+    // Joins from one address: a burst, then one every so often (each welcome pauses the host).
+    int joinBurst = 4;
+    int joinEveryMs = 3000;
+    // How long a seat waits for its page to come back.
+    int seatKeepMs = 60000;
+
+    // Uploads: offers per seat as talk is metered, and how long one may go without bytes.
+    int offerBurst = 8;
+    int offerEveryMs = 500;
+    int uploadIdleMs = 60000;
+    // A page may have this much of an upload unacknowledged: the host says how much it
+    // has every kAckBytes, so a page never gets far ahead of the disk.
+    static constexpr qint64 kAckBytes = 1 << 20;
+    static constexpr int kUploadHeader = 40; // 32 hex digits of token, 8 bytes of offset
+    // Sizes, counts per seat and per room: the host's own settings.
+    FileStore::Limits files;
+};
