@@ -7,6 +7,7 @@ namespace {
 const char* const kWebJoin = "webJoin";
 const char* const kFileLimit = "files/perFileMiB";
 const char* const kRoomLimit = "files/perRoomGiB";
+const char* const kRoomHistory = "roomHistory";
 
 } // namespace
 
@@ -43,4 +44,18 @@ int ProgramSettings::roomLimitGiB() const {
 void ProgramSettings::setRoomLimitGiB(int gib) {
     store_.setValue(QLatin1String(kRoomLimit), gib);
     store_.sync();
+}
+
+bool ProgramSettings::roomHistory() const {
+    return store_.value(QLatin1String(kRoomHistory), true).toBool();
+}
+
+void ProgramSettings::setRoomHistory(bool on) {
+    store_.setValue(QLatin1String(kRoomHistory), on);
+    store_.sync();
+}
+
+QString ProgramSettings::historyFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/pinwa/rooms");
 }

@@ -9,6 +9,7 @@
 #include "ui/ChatPage.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
+#include "host/RoomRecord.h"
 #include "web/WebGateway.h"
 
 #include <QCloseEvent>
@@ -58,6 +59,7 @@ TForm1::TForm1(QWidget* parent)
 }
 
 TForm1::~TForm1() {
+    stopRecord();
     // Its seats tell the host they are gone, so it goes while the host is still here.
     delete web;
 }
@@ -177,6 +179,7 @@ void TForm1::FormCloseQuery(bool& canClose) {
         return;
     // Participants are dropped at once, without leave notices.
     stopWeb();
+    stopRecord();
     host.endRoom();
     roomClient.stop();
 }

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 class AboutPage;
 class Attention;
@@ -23,6 +24,7 @@ class QStatusBar;
 class QTabWidget;
 class SettingsPage;
 class WebGateway;
+class RoomRecord;
 class TForm2;
 class TransferList;
 class HostFiles;
@@ -59,6 +61,8 @@ public:
     Attention* attention;
     // The room as a web page on its port + 1, while the host has it on.
     WebGateway* web;
+    // The hosted room's record of its public talk, while it keeps one.
+    std::unique_ptr<RoomRecord> record;
     // Files on their way, made when the first one goes.
     TransferList* transfers = nullptr;
 
@@ -104,6 +108,9 @@ private:
     void wireWeb();
     void startWeb();
     void stopWeb();
+    // The room's kept talk: shown as earlier lines when hosting starts, kept as it goes.
+    void startRecord(const QByteArray& roomName);
+    void stopRecord();
     void wireFiles();
     void enableWhisperDrop(TForm2* window);
     void sayOffer(const QByteArray& addressee, const QString& text);

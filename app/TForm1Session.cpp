@@ -131,6 +131,7 @@ void TForm1::overgameClick() {
     if (!confirm(QStringLiteral("真的要结束连接吗?")))
         return;
     stopWeb();
+    stopRecord();
     host.endRoom();
     roomClient.endSession();
     leaveSession(false);
@@ -182,8 +183,10 @@ void TForm1::enterSession(bool asHost, const QByteArray& nickname, const QByteAr
     const QString nick = QStringLiteral("昵称:") + gb::toDisplay(nickname);
     xiaonc->setText(nick);
     xiaonc->setToolTip(nick);
-    if (asHost)
+    if (asHost) {
+        startRecord(roomName);
         startWeb();
+    }
 }
 
 void TForm1::leaveSession(bool toSettingsPage) {
