@@ -47,7 +47,11 @@ QString FileStore::safeName(const QString& name) {
     clean = clean.trimmed();
     if (clean.isEmpty() || clean == QStringLiteral("."))
         clean = QStringLiteral("文件");
-    return clean.left(200);
+    // Half a surrogate pair is no character: the name would not survive its URL.
+    qsizetype keep = std::min<qsizetype>(clean.size(), 200);
+    if (keep < clean.size() && clean[keep - 1].isHighSurrogate())
+        --keep;
+    return clean.left(keep);
 }
 
 QByteArray FileStore::begin(const QByteArray& senderKey, const QString& sender, const QString& name,

@@ -180,6 +180,17 @@ private slots:
         QCOMPARE(FileStore::safeName(sent), kept);
     }
 
+    // Cut at 200 inside an emoji, the name kept half a character and no URL found it.
+    void longNameCutInsideACharacterStaysDownloadable() {
+        const QString sent = QString(199, QLatin1Char('a')) + QStringLiteral("😀😀.txt");
+        const QByteArray token = put(*gateway.files(), sent, "hello");
+        const QString kept = gateway.files()->find(token)->name;
+        QCOMPARE(kept, QString(199, QLatin1Char('a')));
+        const HttpAnswer a = httpGet(port, pathOf(token, kept));
+        QCOMPARE(a.status(), 200);
+        QCOMPARE(a.body, QByteArray("hello"));
+    }
+
     void limitsRefuseWithAWord() {
         FileStore& store = *gateway.files();
         store.setLimits({1000, 2500, 3});
