@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QStorageInfo>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
@@ -40,6 +41,21 @@ QByteArray put(FileStore& store, const QString& name, const QByteArray& bytes,
 
 QByteArray pathOf(const QByteArray& token, const QString& name) {
     return "/f/" + token + '/' + name.toUtf8().toPercentEncoding();
+}
+
+QUrl urlOf(quint16 port, const QByteArray& token, const QString& name) {
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port) +
+                QString::fromUtf8(pathOf(token, name)));
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -266,6 +282,90 @@ private slots:
         QFile got(target);
         QVERIFY(got.open(QIODevice::ReadOnly));
         QCOMPARE(got.readAll(), QByteArray("new"));
+    }
+
+    // No body byte ever comes for an empty file: the head alone must end it.
+    void emptyFileCanBeReceived() {
+        const QByteArray token = put(*gateway.files(), QStringLiteral("empty.txt"), {});
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("empty.txt"));
+        FileFetch fetch(urlOf(port, token, QStringLiteral("empty.txt")), target);
+        QSignalSpy done(&fetch, &FileFetch::done);
+        QSignalSpy failed(&fetch, &FileFetch::failed);
+        fetch.start();
+        QVERIFY(done.wait(5000));
+        QVERIFY(failed.isEmpty());
+        QVERIFY(QFileInfo::exists(target));
+        QCOMPARE(QFileInfo(target).size(), 0);
+        QVERIFY(!QFileInfo::exists(fetch.partPath()));
+    }
+
+    // A .part left whole by a rename that failed was asked for from its end, refused
+    // with 416, and failed on every start after.
+    void partLeftWholeByAFailedRenameFinishes_data() {
+        QTest::addColumn<QByteArray>("part"); // %F: the file
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("the whole file") << QByteArray("%F") << true;
+        QTest::newRow("longer than the file") << QByteArray("%Fmore") << true;
+        QTest::newRow("as long, not the same") << QByteArray("%X") << false;
+    }
+
+    void partLeftWholeByAFailedRenameFinishes() {
+        QFETCH(QByteArray, part);
+        QFETCH(bool, saved);
+        const QByteArray bytes = randomBytes(100000);
+        QByteArray other = bytes;
+        other[5000] = char(other[5000] ^ 1);
+        part.replace("%F", bytes).replace("%X", other);
+        const QByteArray token = put(*gateway.files(), QStringLiteral("w.bin"), bytes);
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("w.bin"));
+        writeFile(target + QStringLiteral(".part"), part);
+        FileFetch fetch(urlOf(port, token, QStringLiteral("w.bin")), target);
+        QSignalSpy done(&fetch, &FileFetch::done);
+        QSignalSpy failed(&fetch, &FileFetch::failed);
+        fetch.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!done.isEmpty() || !failed.isEmpty(), 5000);
+        QCOMPARE(done.size(), saved ? 1 : 0);
+        if (saved)
+            QVERIFY(readFile(target) == bytes);
+        else
+            QVERIFY(failed.first().first().toString().contains(QStringLiteral("校验值不符")));
+        // Either way nothing is left to fail the same way next time.
+        QVERIFY(!QFileInfo::exists(fetch.partPath()));
+    }
+
+    // The .part of a resume is read on a pool thread: it must still count, and a
+    // fetch gone before that read ends must not hear of it.
+    void resumeFromABigPartIsChecked() {
+        const QByteArray bytes = randomBytes(48 << 20);
+        const QByteArray token = put(*gateway.files(), QStringLiteral("big.bin"), bytes);
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("big.bin"));
+        const QByteArray head = bytes.left(40 << 20);
+        writeFile(target + QStringLiteral(".part"), head);
+        {
+            FileFetch gone(urlOf(port, token, QStringLiteral("big.bin")), target);
+            gone.start();
+        }
+        QThreadPool::globalInstance()->waitForDone();
+        QVERIFY(readFile(target + QStringLiteral(".part")) == head);
+
+        FileFetch fetch(urlOf(port, token, QStringLiteral("big.bin")), target);
+        QSignalSpy done(&fetch, &FileFetch::done);
+        fetch.start();
+        QVERIFY(done.wait(20000));
+        QVERIFY(readFile(target) == bytes);
+
+        // A .part whose start differs is caught by the hash of the whole.
+        QByteArray wrong = head;
+        wrong[0] = char(wrong[0] ^ 1);
+        writeFile(target + QStringLiteral(".part"), wrong);
+        FileFetch again(urlOf(port, token, QStringLiteral("big.bin")), target);
+        QSignalSpy failed(&again, &FileFetch::failed);
+        again.start();
+        QVERIFY(failed.wait(20000));
+        QVERIFY(failed.first().first().toString().contains(QStringLiteral("校验值不符")));
     }
 
     // A disk that fills gets a word and keeps the .part: a real small tmpfs where the
