@@ -22,11 +22,7 @@ QString sizeWord(qint64 bytes) {
 
 } // namespace
 
-FileStore::FileStore(const QString& underFolder)
-    : folder_(QDir(underFolder.isEmpty() ? QDir::tempPath() : underFolder)
-                  .filePath(QStringLiteral("pinwa-files-XXXXXX"))) {
-    // QTemporaryDir makes it 0700: other users of the machine cannot look in.
-}
+FileStore::FileStore(const QString& underFolder) : folder_(underFolder) {}
 
 FileStore::Entry::~Entry() = default;
 

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "web/RoomFolder.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QFile>
 #include <QHash>
 #include <QList>
 #include <QString>
-#include <QTemporaryDir>
 #include <memory>
 
 class Sha256;
@@ -72,7 +73,7 @@ private:
     };
     Entry* entry(const QByteArray& token);
 
-    QTemporaryDir folder_;
+    RoomFolder folder_;
     Limits limits_;
     QHash<QByteArray, std::shared_ptr<Entry>> entries_;
     QList<QByteArray> order_;

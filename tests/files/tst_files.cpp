@@ -3,10 +3,13 @@
 #include "RawPeer.h"
 #include "web/FileFetch.h"
 #include "web/FileStore.h"
+#include "web/RoomFolder.h"
 #include "web/WebGateway.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QLockFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStorageInfo>
@@ -56,6 +59,22 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 QByteArray readFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// What a copy's lock holds, naming a process that has ended.
+QByteArray lockOfAProcessThatEnded() {
+    QProcess child;
+    child.start(QStringLiteral("true"), {});
+    if (!child.waitForStarted())
+        return {};
+    const qint64 pid = child.processId();
+    child.waitForFinished();
+    const QTemporaryDir scratch;
+    QLockFile ours(scratch.filePath(QStringLiteral("lock")));
+    if (!ours.tryLock(0))
+        return {};
+    const QByteArray lines = readFile(scratch.filePath(QStringLiteral("lock")));
+    return QByteArray::number(pid) + lines.mid(lines.indexOf('\n'));
 }
 
 } // namespace
@@ -207,6 +226,43 @@ private slots:
         QCOMPARE(a.body, QByteArray("hello"));
     }
 
+    // A crash or a logout left a room's folder, up to 10 GiB, behind for good.
+    void folderLeftByADeadCopyIsRemovedWhenARoomStarts() {
+        QTemporaryDir under;
+        FileStore live(under.path());
+        const QByteArray kept = put(live, QStringLiteral("a.txt"), "still here");
+        const QString dead = under.filePath(QStringLiteral("room-gone01"));
+        QVERIFY(QDir().mkpath(dead));
+        writeFile(QDir(dead).filePath(QStringLiteral("0123456789abcdef0123456789abcdef")), "left");
+        writeFile(RoomFolder::lockPath(dead), lockOfAProcessThatEnded());
+        FileStore next(under.path());
+        QVERIFY(next.isValid());
+        QVERIFY(!QFileInfo::exists(dead));
+        QCOMPARE(readFile(live.find(kept)->path), QByteArray("still here"));
+        QVERIFY(!put(next, QStringLiteral("b.txt"), "new").isEmpty());
+    }
+
+    // In /tmp a tmpfs kept the room's files in memory, and other users could see them.
+    void roomFolderIsPrivateAndUnderTheUsersCache() {
+        const QTemporaryDir cache;
+        const bool wasSet = qEnvironmentVariableIsSet("XDG_CACHE_HOME");
+        const QByteArray before = qgetenv("XDG_CACHE_HOME");
+        const auto restore = qScopeGuard(
+            [&] { wasSet ? qputenv("XDG_CACHE_HOME", before) : qunsetenv("XDG_CACHE_HOME"); });
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+        QString folder;
+        {
+            FileStore store;
+            const QByteArray token = put(store, QStringLiteral("a.txt"), "x");
+            folder = QFileInfo(store.find(token)->path).path();
+            QCOMPARE(QFileInfo(folder).path(), cache.filePath(QStringLiteral("pinwa/files")));
+            const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+            QVERIFY(!(QFile::permissions(folder) & others));
+        }
+        QVERIFY(!QFileInfo::exists(folder));
+    }
+
     void limitsRefuseWithAWord() {
         FileStore& store = *gateway.files();
         store.setLimits({1000, 2500, 3});
@@ -221,7 +277,8 @@ private slots:
         QVERIFY(store.begin("amy", "amy", "4", 10, &word).isEmpty());
         QVERIFY(word.contains(QStringLiteral("同时最多发送 3 个")));
         QVERIFY(!store.begin("bob", "bob", "4", 10, &word).isEmpty());
-        const qint64 free = QStorageInfo(QDir::tempPath()).bytesAvailable();
+        const QString folder = QFileInfo(store.find(store.files().first()->token)->path).path();
+        const qint64 free = QStorageInfo(folder).bytesAvailable();
         store.setLimits({free * 2, free * 4, 3});
         QVERIFY(store.begin("cat", "cat", "huge", free + (qint64(1) << 30), &word).isEmpty());
         QVERIFY(word.contains(QStringLiteral("磁盘空间不够")));
