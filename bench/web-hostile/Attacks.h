@@ -26,6 +26,7 @@ struct Attack {
     const char* name;
     const char* what;
     Found (*run)(Context&);
+    bool needsRoomFile = false; // sent before the attack's window opens
 };
 
 // The attacks, in the order they run; every one ends what it opened.

@@ -21,6 +21,8 @@
 #include <QSignalBlocker>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -64,6 +66,29 @@ void printWindowRow(const Window& w, const Seen& s, long rssBase, int fdsBase) {
             .arg(orDash(proc, QString::number(s.fdsPeak - fdsBase))));
 }
 
+// Asks the host to give the heap it freed back to the system and waits for its
+// word (SIGUSR1), so that an attack's RSS growth is its own and not what the
+// allocator kept from the attack before. The word comes when the host's event
+// loop gets to it: after an attack, how long the host stayed busy with it.
+void trimHost(int hostPid) {
+    constexpr int kLimitS = 60;
+    const long before = rssKiBOf(hostPid);
+    const std::int64_t asked = monotonicNs();
+    say(QStringLiteral("TRIM"));
+    sigset_t usr1;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    const timespec limit{kLimitS, 0};
+    const bool answered = sigtimedwait(&usr1, nullptr, &limit) == SIGUSR1;
+    say(QStringLiteral("  (the host's loop answered %1; RSS %2 -> %3 MiB once it gave freed "
+                       "heap back)")
+            .arg(answered
+                     ? QStringLiteral("in %1 s").arg(double(monotonicNs() - asked) / 1e9, 0, 'f', 2)
+                     : QStringLiteral("not in %1 s").arg(kLimitS))
+            .arg(double(before) / 1024.0, 0, 'f', 1)
+            .arg(double(rssKiBOf(hostPid)) / 1024.0, 0, 'f', 1));
+}
+
 // Arguments: room port, host pid, the attacks to run ("1,4"; all when empty).
 int driverMain(const QStringList& a) {
     RawPage uploader;
@@ -71,6 +96,11 @@ int driverMain(const QStringList& a) {
     c.room.port = quint16(a.value(0).toUInt());
     c.room.webPort = quint16(c.room.port + 1);
     c.room.hostPid = a.value(1).toInt();
+    // Before any thread starts, so that only trimHost() takes the host's word.
+    sigset_t usr1;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &usr1, nullptr);
     Samples samples;
     Honest honest(c.room, samples);
     QByteArray why;
@@ -91,19 +121,24 @@ int driverMain(const QStringList& a) {
         sleepUs(long(ms) * 1000); // the honest users alone, for a baseline and a settling
         windows.back().to = monotonicNs();
     };
+    trimHost(c.room.hostPid);
     quietly(QStringLiteral("0 quiet"), 5000);
     const QStringList chosen = a.value(2).split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const Attack& attack : attacks()) {
         if (!chosen.isEmpty() &&
             !chosen.contains(QString::fromLatin1(attack.name).section(' ', 0, 0)))
             continue;
+        if (attack.needsRoomFile && !ensureRoomFile(c))
+            say(QStringLiteral("the honest page could not send the room's file"));
         say(QStringLiteral("\n== %1: %2")
                 .arg(QString::fromLatin1(attack.name), QString::fromLatin1(attack.what)));
         windows.push_back({QString::fromLatin1(attack.name), monotonicNs(), 0});
         const Found found = attack.run(c);
-        windows.back().to = monotonicNs();
         for (const auto& [label, value] : found.figures)
             say(QStringLiteral("  %1: %2").arg(label, value));
+        // The window lasts until the host is back: what it still chews on counts too.
+        trimHost(c.room.hostPid);
+        windows.back().to = monotonicNs();
         say(QStringLiteral("  (%1 s; load average %2)")
                 .arg(double(windows.back().to - windows.back().from) / 1e9, 0, 'f', 1)
                 .arg(loadAverage()));
@@ -197,7 +232,12 @@ int hostMain(int argc, char** argv) {
     const figures::Child child = figures::spawnSelf(
         {QStringLiteral("--driver"), QString::number(port), QString::number(::getpid()),
          only >= 0 ? args.value(only + 1) : QString()});
-    runUntilChildEnds(child, [](const QByteArray& line) {
+    runUntilChildEnds(child, [&child](const QByteArray& line) {
+        if (line == "TRIM") {
+            ::malloc_trim(0);
+            ::kill(child.pid, SIGUSR1);
+            return;
+        }
         std::printf("%s\n", line.constData());
         std::fflush(stdout);
     });
