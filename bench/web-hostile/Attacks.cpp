@@ -4,9 +4,9 @@
 
 #include "ProcessFigures.h"
 
-#include <QJsonArray>
 #include <QMap>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <poll.h>

@@ -2,7 +2,6 @@
 
 #include "protocol/Wire.h"
 
-#include <QCryptographicHash>
 #include <QtEndian>
 #include <poll.h>
 

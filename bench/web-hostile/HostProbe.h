@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
 #include <QString>
 #include <cstdint>
 #include <mutex>
