@@ -1,6 +1,7 @@
 #include "app/ProgramSettings.h"
 
 #include <QStandardPaths>
+#include <algorithm>
 
 namespace {
 
@@ -8,6 +9,7 @@ const char* const kWebJoin = "webJoin";
 const char* const kFileLimit = "files/perFileMiB";
 const char* const kRoomLimit = "files/perRoomGiB";
 const char* const kRoomHistory = "roomHistory";
+const char* const kHistoryLines = "history/linesForNewcomers";
 
 } // namespace
 
@@ -58,4 +60,8 @@ void ProgramSettings::setRoomHistory(bool on) {
 QString ProgramSettings::historyFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/pinwa/rooms");
+}
+
+int ProgramSettings::historyLines() const {
+    return std::clamp(store_.value(QLatin1String(kHistoryLines), 200).toInt(), 0, 10000);
 }

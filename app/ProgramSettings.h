@@ -24,6 +24,7 @@ public:
     // newcomer is shown of it.
     bool roomHistory() const;
     void setRoomHistory(bool on);
+    int historyLines() const;
     // Where kept rooms live: $XDG_DATA_HOME/pinwa/rooms.
     static QString historyFolder();
 

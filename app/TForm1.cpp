@@ -4,12 +4,12 @@
 #include "app/Attention.h"
 #include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
+#include "host/RoomRecord.h"
 #include "ui/Accessibility.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
-#include "host/RoomRecord.h"
 #include "web/WebGateway.h"
 
 #include <QCloseEvent>

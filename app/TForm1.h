@@ -6,6 +6,7 @@
 #include "net/Sockets.h"
 #include "protocol/RoomState.h"
 #include "protocol/RoomView.h"
+#include "web/WebSeat.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -111,6 +112,8 @@ private:
     // The room's kept talk: shown as earlier lines when hosting starts, kept as it goes.
     void startRecord(const QByteArray& roomName);
     void stopRecord();
+    // The last of the kept talk a newcomer is shown; nothing while the room keeps none.
+    std::optional<QList<WebSeat::Said>> keptForNewcomers() const;
     void wireFiles();
     void enableWhisperDrop(TForm2* window);
     void sayOffer(const QByteArray& addressee, const QString& text);

@@ -43,3 +43,12 @@ void TForm1::stopRecord() {
     host.onPublic = nullptr;
     record.reset(); // what is still buffered is written as it goes
 }
+
+std::optional<QList<WebSeat::Said>> TForm1::keptForNewcomers() const {
+    if (!record)
+        return std::nullopt;
+    QList<WebSeat::Said> said;
+    for (const RoomRecord::Entry& e : record->last(ProgramSettings().historyLines()))
+        said.append({e.arrived, e.message});
+    return said;
+}

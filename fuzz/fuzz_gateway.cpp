@@ -59,7 +59,8 @@ public:
                              return holder;
                          },
                          [](const QString& address) { return address.endsWith(QLatin1Char('9')); },
-                         [] { return QStringLiteral("host"); }});
+                         [] { return QStringLiteral("host"); },
+                         {}});
     }
 
     void run(const uint8_t* data, size_t size) {

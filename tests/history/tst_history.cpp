@@ -1,8 +1,10 @@
 // The room's kept talk: what the host writes, and what it shows when it hosts again.
 #include "RoomFixture.h"
+#include "WebPage.h"
 #include "host/RoomRecord.h"
 #include "ui/ChatLogModel.h"
 
+#include <QJsonArray>
 #include <QtTest>
 
 using namespace wire;
@@ -74,6 +76,37 @@ private slots:
         late.send(joinReply("amy"));
         QTRY_VERIFY(late.poll().contains(kRoster));
         QVERIFY(!late.poll().contains(morning));
+    }
+
+    // A page that takes a seat late gets what was said, dated, before its welcome.
+    void pageThatJoinsLateSeesEarlierTalk() {
+        const quint16 port = freePortPair();
+        auto host = startHost(port, QStringLiteral("host"), QStringLiteral("room"), true);
+        auto joe = rawJoin(*host, port, "joe");
+        for (const char* text : {"one", "two"})
+            joe->send(line(talkLine("joe", "host", text)));
+        QTRY_COMPARE(logLines(*host).size(), 2);
+        WebPage page(port + 1);
+        QVERIFY(page.joinAs(QStringLiteral("amy")));
+        // What came before the user list, in order: the earlier lines, then the welcome.
+        QJsonArray lines;
+        QStringList order;
+        for (const QJsonObject& m : std::as_const(page.got)) {
+            order.append(m.value("type").toString());
+            if (m.value("type").toString() == QStringLiteral("history"))
+                lines = m.value("lines").toArray();
+        }
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0].toObject().value("text").toString(),
+                 QStringLiteral("joe 对 host 说: one"));
+        QCOMPARE(lines[1].toObject().value("text").toString(),
+                 QStringLiteral("joe 对 host 说: two"));
+        QCOMPARE(lines[1].toObject().value("date").toString(),
+                 QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+        QVERIFY(order.indexOf(QStringLiteral("history")) < order.indexOf(QStringLiteral("line")));
+        QVERIFY(std::any_of(page.got.cbegin(), page.got.cend(), [](const QJsonObject& m) {
+            return m.value("text").toString() == QStringLiteral("本聊天室保存聊天记录");
+        }));
     }
 
     void nothingIsKeptWithRoomHistoryOff() {
