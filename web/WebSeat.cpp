@@ -14,7 +14,7 @@
 #include <sys/socket.h>
 
 // What the room state needs of a whisper thread, and what the page calls it.
-class WebThread : public WhisperPeer {
+class WebThread final : public WhisperPeer {
 public:
     QByteArray peerSeatField() const override { return seatField; }
     QByteArray seatField;
