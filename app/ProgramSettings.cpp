@@ -10,6 +10,8 @@ const char* const kFileLimit = "files/perFileMiB";
 const char* const kRoomLimit = "files/perRoomGiB";
 const char* const kRoomHistory = "roomHistory";
 const char* const kHistoryLines = "history/linesForNewcomers";
+const char* const kKeepLines = "history/keepLines";
+const char* const kKeepDays = "history/keepDays";
 
 } // namespace
 
@@ -64,4 +66,12 @@ QString ProgramSettings::historyFolder() {
 
 int ProgramSettings::historyLines() const {
     return std::clamp(store_.value(QLatin1String(kHistoryLines), 200).toInt(), 0, 10000);
+}
+
+int ProgramSettings::keepLines() const {
+    return std::clamp(store_.value(QLatin1String(kKeepLines), 100000).toInt(), 1, 10000000);
+}
+
+int ProgramSettings::keepDays() const {
+    return std::clamp(store_.value(QLatin1String(kKeepDays), 30).toInt(), 1, 36500);
 }

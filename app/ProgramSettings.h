@@ -25,6 +25,9 @@ public:
     bool roomHistory() const;
     void setRoomHistory(bool on);
     int historyLines() const;
+    // How much a room keeps: the oldest lines go first beyond either.
+    int keepLines() const;
+    int keepDays() const;
     // Where kept rooms live: $XDG_DATA_HOME/pinwa/rooms.
     static QString historyFolder();
 

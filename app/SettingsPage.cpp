@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -72,9 +73,10 @@ SettingsPage::SettingsPage(QWidget* parent) : QWidget(parent) {
 
     // Visual order: role, client panel, host panel, appearance.
     // Each sample area comes before the text that lies on it.
-    QWidget* order[] = {RadioButton1, RadioButton2, ip1,     port1,   nc1,          SpeedButton1,
-                        port2,        webJoin,      ip2,     nc2,     SpeedButton2, com1,
-                        colrich,      colsay,       collist, coluser, coltext,      colspeak};
+    QWidget* order[] = {RadioButton1, RadioButton2, ip1,     port1,   nc1,
+                        SpeedButton1, port2,        webJoin, ip2,     nc2,
+                        roomHistory,  SpeedButton2, com1,    colrich, colsay,
+                        collist,      coluser,      coltext, colspeak};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -125,6 +127,17 @@ void SettingsPage::buildHostPanel() {
     Label6 = caption(Panel3, "Label6", QStringLiteral("昵称:"), 8, 76);
     nc2 = make<QLineEdit>(Panel3, "nc2");
     nc2->setGeometry(84, 72, 150, 21);
+    // In the free row under the nickname, at the panel's left edge.
+    roomHistory = make<QCheckBox>(Panel3, "roomHistory", QStringLiteral("保存聊天室记录"));
+    roomHistory->setGeometry(8, 97, 112, 20);
+    roomHistory->setToolTip(
+        QStringLiteral("把聊天室里的公开发言保存在 %1 里:再开设同一个聊天室时还在,"
+                       "新来的人也能看到最近的发言。悄悄话不保存。")
+            .arg(QDir::toNativeSeparators(ProgramSettings::historyFolder())));
+    roomHistory->setAccessibleDescription(roomHistory->toolTip());
+    roomHistory->setChecked(ProgramSettings().roomHistory());
+    connect(roomHistory, &QCheckBox::toggled, this,
+            [](bool on) { ProgramSettings().setRoomHistory(on); });
     pic10 = make<PictureBox>(Panel3, "pic10", true);
     pic10->move(80, 120);
     SpeedButton2 = make<FlatButton>(Panel3, "SpeedButton2", QStringLiteral("运行(&Y)"));

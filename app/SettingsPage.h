@@ -54,6 +54,7 @@ public:
     QLineEdit* ip2;
     QLabel* Label6;
     QLineEdit* nc2;
+    QCheckBox* roomHistory; // on by default, remembered in the program's own settings
     PictureBox* pic10;
     FlatButton* SpeedButton2;
 

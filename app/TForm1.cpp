@@ -55,6 +55,7 @@ TForm1::TForm1(QWidget* parent)
     wireSession();
     wireChatPage();
     wireWeb();
+    wireRecord();
     runGuarded([this] { FormCreate(); });
 }
 

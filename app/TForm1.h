@@ -10,6 +10,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -26,6 +27,7 @@ class QTabWidget;
 class SettingsPage;
 class WebGateway;
 class RoomRecord;
+class HistoryFetch;
 class TForm2;
 class TransferList;
 class HostFiles;
@@ -64,6 +66,11 @@ public:
     WebGateway* web;
     // The hosted room's record of its public talk, while it keeps one.
     std::unique_ptr<RoomRecord> record;
+    // A participant's copy: asking the host for its kept talk, once a session, and
+    // where that session's lines begin in the log.
+    QPointer<HistoryFetch> historyFetch;
+    bool historyAsked = false;
+    int sessionStartRow = 0;
     // Files on their way, made when the first one goes.
     TransferList* transfers = nullptr;
 
@@ -71,6 +78,7 @@ public:
     void sendFiles(const QStringList& paths, TForm2* whisper);
     // The host's list of the room's files, and the status-bar button that opens it.
     QPushButton* hostFilesButton = nullptr;
+    QPushButton* recordButton = nullptr;
     HostFiles* hostFiles = nullptr;
     // Where 接收 puts files: the user's download folder.
     QString downloadFolder;
@@ -110,10 +118,13 @@ private:
     void startWeb();
     void stopWeb();
     // The room's kept talk: shown as earlier lines when hosting starts, kept as it goes.
+    void wireRecord();
     void startRecord(const QByteArray& roomName);
     void stopRecord();
     // The last of the kept talk a newcomer is shown; nothing while the room keeps none.
     std::optional<QList<WebSeat::Said>> keptForNewcomers() const;
+    void fetchHistory();
+    void dropHistoryFetch();
     void wireFiles();
     void enableWhisperDrop(TForm2* window);
     void sayOffer(const QByteArray& addressee, const QString& text);

@@ -3,6 +3,7 @@
 #include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
+#include "net/Endpoint.h"
 #include "protocol/FileOffer.h"
 #include "protocol/Gb.h"
 #include "protocol/LineKind.h"
@@ -30,37 +31,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
-#include <arpa/inet.h>
 #include <memory>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
-namespace {
-
-// Where the room's host is, as this copy reached it: its web surface is one port up.
-bool hostAddress(int fd, QString* address, quint16* port) {
-    sockaddr_in peer{};
-    socklen_t size = sizeof peer;
-    if (fd < 0 || ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0 ||
-        peer.sin_family != AF_INET)
-        return false;
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
-    *address = QString::fromLatin1(text);
-    *port = ntohs(peer.sin_port);
-    return true;
-}
-
-// The port our side of the room connection has: the host finds our seat by it.
-quint16 localPort(int fd) {
-    sockaddr_in local{};
-    socklen_t size = sizeof local;
-    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0)
-        return 0;
-    return ntohs(local.sin_port);
-}
-
-} // namespace
 
 void TForm1::wireFiles() {
     downloadFolder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
@@ -122,7 +93,7 @@ void TForm1::sendFiles(const QStringList& paths, TForm2* whisper) {
     if (room.mode == RoomState::HostMode)
         proof.hostKey = web->hostKey();
     else
-        proof.seatPort = localPort(client.Connection()->SocketId());
+        proof.seatPort = endpoint::localPortOf(client.Connection()->SocketId());
     QPointer<TForm2> thread(whisper);
     for (const QString& path : paths) {
         auto* upload =
@@ -153,10 +124,15 @@ void TForm1::sendFiles(const QStringList& paths, TForm2* whisper) {
 bool TForm1::webSurface(QString* address, quint16* webPort) {
     *address = QStringLiteral("127.0.0.1");
     quint16 roomPort = static_cast<quint16>(settings->port2->value());
-    if (room.mode == RoomState::ClientMode &&
-        (client.Connection() == nullptr ||
-         !hostAddress(client.Connection()->SocketId(), address, &roomPort)))
-        return false;
+    if (room.mode == RoomState::ClientMode) {
+        const auto host = client.Connection() != nullptr
+                              ? endpoint::peerOf(client.Connection()->SocketId())
+                              : std::nullopt;
+        if (!host)
+            return false;
+        *address = host->address;
+        roomPort = host->port;
+    }
     *webPort = roomPort + 1;
     return roomPort != 65535 &&
            (room.mode == RoomState::ClientMode || room.mode == RoomState::HostMode);

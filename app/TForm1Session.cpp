@@ -186,10 +186,15 @@ void TForm1::enterSession(bool asHost, const QByteArray& nickname, const QByteAr
     if (asHost) {
         startRecord(roomName);
         startWeb();
+    } else {
+        dropHistoryFetch();
+        historyAsked = false;
+        sessionStartRow = int(chat->Memo1->lineCount());
     }
 }
 
 void TForm1::leaveSession(bool toSettingsPage) {
+    dropHistoryFetch();
     chat->Panel4->setEnabled(false);
     settings->Group1->show();
     settings->overgame->setEnabled(false); // covered again: neither Tab nor Alt+O may reach it
@@ -209,6 +214,9 @@ void TForm1::setUserList(const QList<QByteArray>& nicknames) {
     list->clear();
     for (const QByteArray& nickname : nicknames)
         hostTips->addEntry(gb::toDisplay(nickname), nickname);
+    // The first roster says this copy holds its seat: the host now believes its proof.
+    if (room.mode == RoomState::ClientMode && nicknames.contains(room.ownNickname))
+        fetchHistory();
 }
 
 std::optional<QByteArray> TForm1::selectedUser() const {

@@ -1,13 +1,10 @@
 // The host's view of who is where, and bans: a participant's address refused for
 // the rest of the room.
 #include "host/RoomHost.h"
+#include "net/Endpoint.h"
 #include "protocol/RoomState.h"
 #include "protocol/RoomView.h"
 #include "protocol/Wire.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 static_assert(std::tuple_size_v<decltype(RoomState::seats)> == 101);
 
@@ -22,18 +19,15 @@ const QByteArray
 
 // The dotted address of the connection's peer; empty once the peer is gone.
 QString RoomHost::peerAddress(const TCustomWinSocket* socket) const {
-    sockaddr_in peer{};
-    socklen_t size = sizeof peer;
-    if (::getpeername(socket->SocketId(), reinterpret_cast<sockaddr*>(&peer), &size) != 0 ||
-        peer.sin_family != AF_INET)
+    const auto peer = endpoint::peerOf(socket->SocketId());
+    if (!peer)
         return {};
-    if (peer.sin_addr.s_addr == htonl(INADDR_LOOPBACK)) {
-        const auto proxied = proxied_.constFind(ntohs(peer.sin_port));
+    if (peer->loopback) {
+        const auto proxied = proxied_.constFind(peer->port);
         if (proxied != proxied_.cend())
             return *proxied;
     }
-    char text[INET_ADDRSTRLEN] = {};
-    return QString::fromLatin1(::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text));
+    return peer->address;
 }
 
 std::optional<RoomHost::Holder> RoomHost::seatAt(const QString& address, quint16 port) const {
@@ -41,17 +35,13 @@ std::optional<RoomHost::Holder> RoomHost::seatAt(const QString& address, quint16
         const RoomState::Seat& seat = room_.seats[i];
         if (seat.connection == nullptr || seat.nickname.isEmpty())
             continue;
-        sockaddr_in peer{};
-        socklen_t size = sizeof peer;
-        if (::getpeername(seat.connection->SocketId(), reinterpret_cast<sockaddr*>(&peer), &size) !=
-                0 ||
-            peer.sin_family != AF_INET || ntohs(peer.sin_port) != port)
+        const auto peer = endpoint::peerOf(seat.connection->SocketId());
+        if (!peer || peer->port != port)
             continue;
         // A web seat's connection is the gateway's own, whoever asks.
-        if (peer.sin_addr.s_addr == htonl(INADDR_LOOPBACK) && proxied_.contains(port))
+        if (peer->loopback && proxied_.contains(port))
             continue;
-        char text[INET_ADDRSTRLEN] = {};
-        if (QString::fromLatin1(::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text)) == address)
+        if (peer->address == address)
             return Holder{seatSerial_[i], seat.nickname};
     }
     return std::nullopt;

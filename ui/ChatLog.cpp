@@ -118,6 +118,18 @@ void ChatLog::appendEarlier(const QByteArray& line, const QDateTime& arrived) {
     model_->appendEarlier(line, arrived.toSecsSinceEpoch());
 }
 
+void ChatLog::insertEarlier(int row, const QList<std::pair<QByteArray, QDateTime>>& lines) {
+    QList<ChatLogModel::Earlier> earlier;
+    earlier.reserve(lines.size());
+    for (const auto& [line, arrived] : lines)
+        earlier.append({line, arrived.toSecsSinceEpoch()});
+    model_->insertEarlier(row, earlier);
+    // Rows below moved: what was measured or found by row is measured again.
+    forgetHeights();
+    if (!findText_.isEmpty())
+        findChanged(findText_);
+}
+
 qsizetype ChatLog::lineCount() const {
     return model_->store().size();
 }

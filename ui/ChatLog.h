@@ -34,6 +34,8 @@ public:
     void appendLine(const QByteArray& line);
     // A line said before this session, kept by the room: drawn dimmed, under its date.
     void appendEarlier(const QByteArray& line, const QDateTime& arrived);
+    // The same for lines that came after this session began: put above `row`.
+    void insertEarlier(int row, const QList<std::pair<QByteArray, QDateTime>>& lines);
     qsizetype lineCount() const;
     QList<QByteArray> lines() const;
     void clearLines();

@@ -4,6 +4,7 @@
 #include "protocol/Gb.h"
 
 #include <QDateTime>
+#include <algorithm>
 
 ChatLogModel::ChatLogModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -62,6 +63,27 @@ void ChatLogModel::appendEarlier(const QByteArray& line, qint64 arrivedSecs) {
     const int row = int(store_.size());
     beginInsertRows({}, row, row);
     store_.append(line, arrivedSecs, quint8(wire::classifyLine(line, ownNickname_)) | kEarlier);
+    endInsertRows();
+}
+
+void ChatLogModel::insertEarlier(int row, const QList<Earlier>& lines) {
+    if (lines.isEmpty())
+        return;
+    row = std::clamp(row, 0, int(store_.size()));
+    beginInsertRows({}, row, row + int(lines.size()) - 1);
+    // The store only appends: it is built again once, around the kept lines.
+    LineStore rebuilt;
+    const auto copyRows = [&](qsizetype from, qsizetype to) {
+        for (qsizetype r = from; r < to; ++r)
+            rebuilt.append(store_.line(r).toByteArray(), store_.arrivedSecs(r), store_.tag(r));
+    };
+    copyRows(0, row);
+    for (const Earlier& e : lines)
+        rebuilt.append(e.line, e.arrivedSecs,
+                       quint8(wire::classifyLine(e.line, ownNickname_)) | kEarlier);
+    copyRows(row, store_.size());
+    store_ = std::move(rebuilt);
+    shown_.clear();
     endInsertRows();
 }
 

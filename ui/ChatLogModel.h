@@ -28,6 +28,12 @@ public:
     void append(const QByteArray& line);
     // A line the room kept from before this session, with the time it was said.
     void appendEarlier(const QByteArray& line, qint64 arrivedSecs);
+    struct Earlier {
+        QByteArray line;
+        qint64 arrivedSecs = 0;
+    };
+    // Lines the room kept, put above `row` (where this session began) in one go.
+    void insertEarlier(int row, const QList<Earlier>& lines);
     bool isEarlier(int row) const;
     QString header(int row) const;
     void clear();

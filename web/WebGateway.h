@@ -121,6 +121,7 @@ private:
     void join(PageConnection* page, const QString& nickname);
     void resume(PageConnection* page, const QByteArray& token, qint64 lastSeen);
     bool prove(PageConnection* page, const QJsonObject& message);
+    void giveHistory(PageConnection* page);
     void seatFinished(WebSeat* seat);
     void ownerGone(const Owner& owner);
     int waitingPages() const;

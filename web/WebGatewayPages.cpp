@@ -104,6 +104,12 @@ void WebGateway::text(PageConnection* page, const QString& text) {
             fileRequest(page, message);
         else
             refuse(page, QStringLiteral("不明白的请求"));
+    } else if (type == QStringLiteral("history") && page->state == State::Waiting) {
+        // A desktop copy that proves its seat is given the kept talk, once a connection.
+        if (prove(page, message))
+            giveHistory(page);
+        else
+            refuse(page, QStringLiteral("请先加入聊天室"));
     } else if (type == QStringLiteral("join") && page->state == State::Waiting) {
         join(page, message.value(QStringLiteral("nickname")).toString());
     } else if (type == QStringLiteral("resume") && page->state == State::Waiting) {
@@ -139,6 +145,26 @@ bool WebGateway::prove(PageConnection* page, const QJsonObject& message) {
     page->owner = owner;
     page->nickname = nickname;
     return true;
+}
+
+void WebGateway::giveHistory(PageConnection* page) {
+    const std::optional<QList<WebSeat::Said>> kept = room_.history ? room_.history() : std::nullopt;
+    const auto send = [page](const QJsonObject& frame) {
+        page->send(QString::fromUtf8(QJsonDocument(frame).toJson(QJsonDocument::Compact)));
+    };
+    if (!kept) {
+        send(
+            {{QStringLiteral("type"), QStringLiteral("history")}, {QStringLiteral("kept"), false}});
+        return;
+    }
+    // The bytes as relayed, so that a desktop log holds exactly what it would have.
+    WebSeat::sendInPieces(
+        *kept,
+        [](const WebSeat::Said& said) {
+            return QJsonObject{{QStringLiteral("b"), QString::fromLatin1(said.message.toBase64())},
+                               {QStringLiteral("t"), said.arrived.toMSecsSinceEpoch()}};
+        },
+        send);
 }
 
 void WebGateway::join(PageConnection* page, const QString& nickname) {

@@ -1,5 +1,6 @@
 #include "web/WebSeat.h"
 
+#include "net/Endpoint.h"
 #include "protocol/Gb.h"
 #include "protocol/LineKind.h"
 #include "protocol/TypedLine.h"
@@ -10,8 +11,6 @@
 #include <QRandomGenerator>
 #include <QTime>
 #include <QWebSocket>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 // What the room state needs of a whisper thread, and what the page calls it.
 class WebThread final : public WhisperPeer {
@@ -52,14 +51,6 @@ QString shown(QByteArray line) {
     return gb::toDisplay(line);
 }
 
-quint16 localPortOf(int fd) {
-    sockaddr_in local{};
-    socklen_t size = sizeof local;
-    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0)
-        return 0;
-    return ntohs(local.sin_port);
-}
-
 } // namespace
 
 WebSeat::WebSeat(quint16 roomPort, QObject* parent)
@@ -88,7 +79,7 @@ bool WebSeat::join(QWebSocket* page, const QString& nickname) {
         {QStringLiteral("127.0.0.1"), roomPort_, gb::fromTyped(nickname)});
     if (!entered_)
         return false;
-    localPort_ = localPortOf(client_.Connection()->SocketId());
+    localPort_ = endpoint::localPortOf(client_.Connection()->SocketId());
     send({{QStringLiteral("type"), QStringLiteral("token")},
           {QStringLiteral("token"), QString::fromLatin1(token_)}});
     return true;
@@ -303,11 +294,9 @@ void WebSeat::leaveSession(bool) {
         end();
 }
 
-void WebSeat::sendHistory() {
-    historyAsked_ = true;
-    const std::optional<QList<Said>> kept = history_ ? history_() : std::nullopt;
-    if (!kept)
-        return;
+void WebSeat::sendInPieces(const QList<Said>& kept,
+                           const std::function<QJsonObject(const Said&)>& one,
+                           const std::function<void(const QJsonObject&)>& send) {
     QJsonArray lines;
     qsizetype bytes = 0;
     const auto piece = [&](bool more) {
@@ -317,21 +306,34 @@ void WebSeat::sendHistory() {
         lines = {};
         bytes = 0;
     };
-    for (const Said& said : *kept) {
-        const QByteArray line = said.message.mid(2);
-        const QJsonObject one{
-            {QStringLiteral("text"), shown(line)},
-            {QStringLiteral("kind"), said.message.startsWith("&G")
-                                         ? QStringLiteral("notice")
-                                         : kindName(wire::classifyLine(line, room_.ownNickname))},
-            {QStringLiteral("time"), said.arrived.toString(QStringLiteral("HH:mm:ss"))},
-            {QStringLiteral("date"), said.arrived.toString(QStringLiteral("yyyy-MM-dd"))}};
-        bytes += line.size() + 64;
-        lines.append(one);
+    for (const Said& said : kept) {
+        bytes += said.message.size() + 64;
+        lines.append(one(said));
         if (bytes >= kHistoryPiece)
             piece(true);
     }
     piece(false);
+}
+
+void WebSeat::sendHistory() {
+    historyAsked_ = true;
+    const std::optional<QList<Said>> kept = history_ ? history_() : std::nullopt;
+    if (!kept)
+        return;
+    sendInPieces(
+        *kept,
+        [this](const Said& said) {
+            const QByteArray line = said.message.mid(2);
+            return QJsonObject{
+                {QStringLiteral("text"), shown(line)},
+                {QStringLiteral("kind"),
+                 said.message.startsWith("&G")
+                     ? QStringLiteral("notice")
+                     : kindName(wire::classifyLine(line, room_.ownNickname))},
+                {QStringLiteral("time"), said.arrived.toString(QStringLiteral("HH:mm:ss"))},
+                {QStringLiteral("date"), said.arrived.toString(QStringLiteral("yyyy-MM-dd"))}};
+        },
+        [this](const QJsonObject& frame) { send(frame); });
     setStatus(QStringLiteral("本聊天室保存聊天记录"));
 }
 

@@ -41,6 +41,11 @@ public:
     };
     // Earlier talk is sent in frames of at most this much, ahead of the welcome.
     static constexpr qsizetype kHistoryPiece = 32 * 1024;
+    // Sends `kept` as "history" frames of about kHistoryPiece each, every line made by
+    // `one`; the last frame says there is no more.
+    static void sendInPieces(const QList<Said>& kept,
+                             const std::function<QJsonObject(const Said&)>& one,
+                             const std::function<void(const QJsonObject&)>& send);
 
     WebSeat(quint16 roomPort, QObject* parent = nullptr);
     ~WebSeat() override;

@@ -27,6 +27,20 @@ std::unique_ptr<TForm1> hostAgain(quint16 port) {
     return form;
 }
 
+// What the record file holds, decoded: every message it kept, whole.
+QByteArray keptBytes(quint16 port) {
+    QFile f(recordOf(port));
+    QByteArray kept;
+    if (!f.open(QIODevice::ReadOnly))
+        return kept;
+    for (const QByteArray& l : f.readAll().split('\n')) {
+        RoomRecord::Entry e;
+        if (RoomRecord::decode(l, &e))
+            kept += e.message;
+    }
+    return kept;
+}
+
 QList<bool> earlierRows(TForm1& form) {
     QList<bool> rows;
     const QAbstractItemModel* model = form.chat->Memo1->model();
@@ -39,8 +53,10 @@ QList<bool> earlierRows(TForm1& form) {
 
 class TestHistory : public QObject {
     Q_OBJECT
+    ScriptedDialogs dialogs;
 
 private slots:
+    void initTestCase() { Dialogs::install(&dialogs); }
     void init() { ProgramSettings().setRoomHistory(true); }
 
     // Yesterday's talk is there the next morning, before today's, byte for byte;
@@ -58,12 +74,9 @@ private slots:
             choose(*host, "joe");
             say(*host, QStringLiteral("hi"));
         }
-        const QByteArray file = [&] {
-            QFile f(recordOf(port));
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        }();
-        QVERIFY(!file.isEmpty());
-        QVERIFY(!file.contains(QByteArray("secret").toBase64().left(6)));
+        const QByteArray kept = keptBytes(port);
+        QVERIFY(kept.contains(morning));
+        QVERIFY(!kept.contains("secret"));
         auto host = hostAgain(port);
         const QList<QByteArray> lines = logLines(*host);
         QVERIFY(lines.contains(talkLine("joe", "host", morning)));
@@ -107,6 +120,47 @@ private slots:
         QVERIFY(std::any_of(page.got.cbegin(), page.got.cend(), [](const QJsonObject& m) {
             return m.value("text").toString() == QStringLiteral("本聊天室保存聊天记录");
         }));
+    }
+
+    // A copy of ours asks the host's web surface once it holds its seat, and shows
+    // the kept bytes above its welcome, earlier-marked; a legacy peer gets nothing new.
+    void desktopCopyThatJoinsLateSeesEarlierTalkAboveItsWelcome() {
+        const quint16 port = freePortPair();
+        auto host = startHost(port, QStringLiteral("host"), QStringLiteral("room"), true);
+        auto joe = rawJoin(*host, port, "joe");
+        const QList<QByteArray> said{talkLine("joe", "host", gbBytes(QStringLiteral("早上好"))),
+                                     talkLine("joe", "host", "two")};
+        for (const QByteArray& l : said)
+            joe->send(line(l));
+        QTRY_COMPARE(logLines(*host).size(), 2);
+        RawPeer bob(port);
+        auto amy = joinClient(*host, port, QStringLiteral("amy"));
+        bob.send(joinReply("bob"));
+        QTRY_COMPARE(logLines(*amy).mid(0, 2), said);
+        QVERIFY(logLines(*amy).size() > 2);
+        QCOMPARE(earlierRows(*amy).mid(0, 3), (QList<bool>{true, true, false}));
+        QCOMPARE(amy->tsText->text(), QStringLiteral("本聊天室保存聊天记录"));
+        QTRY_VERIFY(bob.poll().contains(kRoster));
+        QVERIFY(!bob.poll().contains("two"));
+    }
+
+    // The host is told where the record is and may clear it; a newcomer then sees none of it.
+    void hostClearsTheKeptTalk() {
+        const quint16 port = freePortPair();
+        auto host = startHost(port, QStringLiteral("host"), QStringLiteral("room"), true);
+        auto joe = rawJoin(*host, port, "joe");
+        joe->send(line(talkLine("joe", "host", "forget me")));
+        QTRY_COMPARE(logLines(*host).size(), 1);
+        QVERIFY(host->recordButton->isVisible());
+        dialogs.confirmAnswers = {true};
+        host->recordButton->click();
+        QVERIFY(dialogs.texts("confirm").constLast().contains(
+            QDir::toNativeSeparators(recordOf(port))));
+        WebPage page(port + 1);
+        QVERIFY(page.joinAs(QStringLiteral("amy")));
+        QVERIFY(page.take("history").value("lines").toArray().isEmpty());
+        host.reset();
+        QVERIFY(!keptBytes(port).contains("forget me"));
     }
 
     void nothingIsKeptWithRoomHistoryOff() {

@@ -101,6 +101,7 @@ class DropProxy:
 
     def __init__(self, web_port):
         self.web, self.live = web_port, []
+        self.refusing = False  # a network that stays down: connections close at once
         self.listener = socket.create_server(('127.0.0.1', 0))
         self.port = self.listener.getsockname()[1]
         threading.Thread(target=self._accept, daemon=True).start()
@@ -111,6 +112,9 @@ class DropProxy:
                 browser = self.listener.accept()[0]
             except OSError:
                 return
+            if self.refusing:
+                browser.close()
+                continue
             head = b''
             while b'\r\n\r\n' not in head:
                 head += browser.recv(16384)
@@ -149,7 +153,8 @@ class Host(ScriptedHost):
     def __init__(self):
         self.port = free_port_pair()
         self.dir = tempfile.TemporaryDirectory(prefix='pinwa-e2e-')
-        env = dict(os.environ, XDG_CONFIG_HOME=self.dir.name, QT_QPA_PLATFORM=os.environ.get('PINWA_HOST_QPA', 'offscreen'))
+        env = dict(os.environ, XDG_CONFIG_HOME=self.dir.name, XDG_DATA_HOME=self.dir.name,
+                   QT_QPA_PLATFORM=os.environ.get('PINWA_HOST_QPA', 'offscreen'))
         super().__init__([HOST_EXE, str(self.port)], self.dir.name, env)
 
     def stop(self):
@@ -286,6 +291,25 @@ class WebRoom(unittest.TestCase):
         # Nobody saw the seat go: no leave line, no new roster.
         self.assertEqual(self.qiang.got, b'&S' + gb('阿强 对 小明 说: 你还在吗\r') +
                          b'&S' + gb('小明 对 阿强 说: 我回来了\r'))
+
+    def test_late_page_sees_earlier_talk_and_again_after_its_seat_expired(self):
+        self.host.command('seatkeep 1500')
+        self.qiang.sock.sendall(b'&S' + gb('阿强 对 主持人 说: 早上好\r'))
+        proxy = DropProxy(self.host.port + 1)
+        self.addCleanup(proxy.close)
+        d = self.seated(proxy.port)
+        self.shown(d, '#Memo1 .line.earlier', '阿强 对 主持人 说: 早上好')
+        self.wait(d, lambda: d.find_element(By.ID, 'ts').text == '本聊天室保存聊天记录')
+        proxy.refusing = True
+        proxy.drop()
+        self.qiang.sock.sendall(b'&S' + gb('阿强 对 主持人 说: 你错过了这句\r'))
+        # The seat is gone when the latest roster the room sends lacks it.
+        until(lambda: b'&Y' in self.qiang.read() and
+              gb('小明') not in self.qiang.got.rsplit(b'&Y', 1)[-1].split(b'&S')[0])
+        proxy.refusing = False
+        self.wait(d, lambda: d.find_element(By.ID, 'joinForm').is_displayed())
+        d.find_element(By.ID, 'nc1').send_keys(Keys.ENTER)
+        self.shown(d, '#Memo1 .line.earlier', '阿强 对 主持人 说: 你错过了这句')
 
     def test_text_gb2312_lacks_stays_in_the_input_marked(self):
         d = self.seated()

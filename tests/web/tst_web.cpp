@@ -295,6 +295,9 @@ private:
             connectClient(*desktop, port, QStringLiteral("amy"));
         }
         [&] { QTRY_VERIFY(joe->poll().contains("joe\namy\nhost")); }();
+        // In one process the welcome and the first roster can share a read, which a
+        // desktop copy takes as one message: the host sends the roster again, to both kinds.
+        host->chat->fjk->click();
         if (fromWeb) {
             page->take("users");
             page->send(msg("talk", {{"to", "joe"}, {"text", QStringLiteral("你好")}}));

@@ -4,11 +4,11 @@
 #include "RoomFixture.h"
 #include "Uploader.h"
 #include "WebPage.h"
+#include "net/Endpoint.h"
 #include "web/FileStore.h"
 #include "web/WebGateway.h"
 
 #include <QtTest>
-#include <sys/socket.h>
 
 namespace {
 
@@ -18,14 +18,6 @@ QByteArray originOf(quint16 webPort) {
 
 QByteArray frameText(const QJsonObject& o) {
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
-}
-
-// The local port of a raw participant's room connection, as a desktop copy names it.
-quint16 localPortOf(int fd) {
-    sockaddr_in local{};
-    socklen_t size = sizeof local;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
-    return ntohs(local.sin_port);
 }
 
 } // namespace
@@ -64,7 +56,7 @@ private slots:
     // A desktop copy proves its seat with its room connection's own endpoint; the name
     // shown is the seat's, and its unfinished files go with it.
     void desktopOfferNeedsItsOwnSeat() {
-        const int joePort = localPortOf(joe->fd());
+        const int joePort = endpoint::localPortOf(joe->fd());
         const QJsonObject offer{{"type", "fileOffer"}, {"id", 1},    {"from", "mallory"},
                                 {"name", "f.bin"},     {"size", 10}, {"seatPort", joePort}};
         RawPage elsewhere(port + 1, "127.0.0.2", originOf(port + 1));

@@ -8,6 +8,7 @@
 //   stdin "receive DIR"       阿华 clicks 接收 on the newest offer in its log, into DIR
 //   stdin "sendfile NICKNAME PATH"  the host sends the file at PATH to NICKNAME
 //   stdin "showfiles"         opens the host's list of the room's files
+//   stdin "seatkeep MS"       seats taken from now on wait MS for their page to come back
 // It prints "ready" once the room is open, "done" after each command and each
 // message box's text as "message: TEXT".
 #include "RoomFixture.h"
@@ -15,6 +16,7 @@
 #include "StdinCommands.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
+#include "web/WebGateway.h"
 #include "protocol/Gb.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
@@ -101,6 +103,8 @@ int main(int argc, char* argv[]) {
         } else if (verb == QStringLiteral("sendfile")) {
             if (select(form, gb::fromTyped(rest.section(QLatin1Char(' '), 0, 0))))
                 form.sendFiles({rest.section(QLatin1Char(' '), 1)}, nullptr);
+        } else if (verb == QStringLiteral("seatkeep")) {
+            form.web->setSeatKeepMs(rest.toInt());
         } else if (verb == QStringLiteral("showfiles")) {
             form.hostFilesButton->click();
         } else if (verb == QStringLiteral("whisper")) {
