@@ -16,12 +16,12 @@
 #include "StdinCommands.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
-#include "web/WebGateway.h"
 #include "protocol/Gb.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/FlatButton.h"
 #include "ui/TForm2.h"
+#include "web/WebGateway.h"
 
 #include <QAction>
 #include <QApplication>
