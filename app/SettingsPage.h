@@ -41,6 +41,7 @@ public:
     QLineEdit* ip1;
     QLabel* Label2;
     QSpinBox* port1;
+    QComboBox* rooms; // rooms announced on the network; choosing one fills ip1 and port1
     QLabel* Label3;
     QLineEdit* nc1;
     PictureBox* pic9;
@@ -54,6 +55,7 @@ public:
     QLineEdit* ip2;
     QLabel* Label6;
     QLineEdit* nc2;
+    QCheckBox* announce; // on by default, remembered in the program's own settings
     PictureBox* pic10;
     FlatButton* SpeedButton2;
 

@@ -4,6 +4,7 @@
 #include "app/Attention.h"
 #include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
+#include "discovery/RoomAnnouncer.h"
 #include "ui/Accessibility.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
@@ -54,6 +55,7 @@ TForm1::TForm1(QWidget* parent)
     wireSession();
     wireChatPage();
     wireWeb();
+    wireDiscovery();
     runGuarded([this] { FormCreate(); });
 }
 
@@ -177,6 +179,7 @@ void TForm1::FormCloseQuery(bool& canClose) {
         return;
     // Participants are dropped at once, without leave notices.
     stopWeb();
+    announcer->stop();
     host.endRoom();
     roomClient.stop();
 }

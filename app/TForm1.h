@@ -21,6 +21,8 @@ class QListWidget;
 class QPushButton;
 class QStatusBar;
 class QTabWidget;
+class RoomAnnouncer;
+class RoomFinder;
 class SettingsPage;
 class WebGateway;
 class TForm2;
@@ -59,6 +61,9 @@ public:
     Attention* attention;
     // The room as a web page on its port + 1, while the host has it on.
     WebGateway* web;
+    // The hosted room on the network, and the rooms a client finds there.
+    RoomAnnouncer* announcer;
+    RoomFinder* finder;
     // Files on their way, made when the first one goes.
     TransferList* transfers = nullptr;
 
@@ -104,6 +109,8 @@ private:
     void wireWeb();
     void startWeb();
     void stopWeb();
+    void wireDiscovery();
+    void startAnnounce();
     void wireFiles();
     void enableWhisperDrop(TForm2* window);
     void sayOffer(const QByteArray& addressee, const QString& text);

@@ -5,6 +5,7 @@
 #include "app/QrDialog.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
+#include "discovery/RoomAnnouncer.h"
 #include "protocol/Errors.h"
 #include "protocol/Gb.h"
 #include "protocol/TypedLine.h"
@@ -131,6 +132,7 @@ void TForm1::overgameClick() {
     if (!confirm(QStringLiteral("真的要结束连接吗?")))
         return;
     stopWeb();
+    announcer->stop();
     host.endRoom();
     roomClient.endSession();
     leaveSession(false);
@@ -182,8 +184,10 @@ void TForm1::enterSession(bool asHost, const QByteArray& nickname, const QByteAr
     const QString nick = QStringLiteral("昵称:") + gb::toDisplay(nickname);
     xiaonc->setText(nick);
     xiaonc->setToolTip(nick);
-    if (asHost)
+    if (asHost) {
         startWeb();
+        startAnnounce();
+    }
 }
 
 void TForm1::leaveSession(bool toSettingsPage) {
@@ -221,6 +225,7 @@ void TForm1::removeSelectedUser() {
 
 void TForm1::setOnlineCount(int count) {
     a11y::setSpokenText(chat->pep, chat->Label13->text(), QString::number(count));
+    announcer->setOnlineCount(count);
 }
 
 void TForm1::reportErrorLater(const QString& text) {
