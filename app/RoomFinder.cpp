@@ -20,6 +20,7 @@ RoomFinder::RoomFinder(QWidget* window, QTabWidget* page, SettingsPage* settings
     note_ = new QLabel(ts);
     note_->setObjectName(QStringLiteral("roomsNote"));
     note_->setTextFormat(Qt::PlainText);
+    note_->setContentsMargins(0, 0, 6, 0); // off the window's edge
     note_->setVisible(false);
     ts->addPermanentWidget(note_);
     // The entries are wider than the box; the open list shows them whole.

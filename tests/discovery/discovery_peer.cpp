@@ -5,6 +5,8 @@
 //   choose INDEX                   chooses that entry; prints "address: IP PORT"
 //   join NICK                      connects to what ip1 and port1 hold
 //   users                          prints "user: NICK" for each entry of the user list
+//   open, close                    opens or closes the list of rooms
+//   shot PATH                      saves the window, with the open list, as a PNG
 // It prints "ready" once up and "done" after each command; closing stdin ends it.
 #include "ScriptedDialogs.h"
 #include "StdinCommands.h"
@@ -14,12 +16,14 @@
 #include "ui/ChatPage.h"
 #include "ui/FlatButton.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <cstdio>
@@ -55,6 +59,19 @@ void run(TForm1& form, ScriptedDialogs& dialogs, const QStringList& words) {
     } else if (command == QLatin1String("join")) {
         s->nc1->setText(words.value(1));
         s->SpeedButton1->click();
+    } else if (command == QLatin1String("open")) {
+        s->rooms->showPopup();
+    } else if (command == QLatin1String("close")) {
+        s->rooms->hidePopup();
+    } else if (command == QLatin1String("shot")) {
+        QPixmap shot = form.grab();
+        QWidget* popup = s->rooms->view()->window();
+        if (popup->isVisible()) {
+            // The open list is a window of its own; drawn where it lies over the main one.
+            QPainter painter(&shot);
+            painter.drawPixmap(form.mapFromGlobal(popup->pos()), popup->grab());
+        }
+        shot.save(words.value(1));
     } else if (command == QLatin1String("users")) {
         for (int i = 0; i < form.chat->list1->count(); ++i)
             say(QStringLiteral("user: ") + form.chat->list1->item(i)->text());

@@ -88,7 +88,8 @@ def start_services(work, side):
 def peer(work, side, env, name):
     home = os.path.join(work, name)
     os.makedirs(home)
-    env = dict(env, XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='offscreen', DBUS_SESSION_BUS_ADDRESS='')
+    env = dict(env, XDG_CONFIG_HOME=home, DBUS_SESSION_BUS_ADDRESS='',
+               QT_QPA_PLATFORM=env.get('QT_QPA_PLATFORM', 'offscreen'))
     return ScriptedHost(in_ns(side, PEER), home, env)
 
 
