@@ -1,6 +1,7 @@
 #include "app/ProgramSettings.h"
 
 #include <QStandardPaths>
+#include <algorithm>
 
 namespace {
 
@@ -8,6 +9,8 @@ const char* const kWebJoin = "webJoin";
 const char* const kAnnounce = "announce";
 const char* const kFileLimit = "files/perFileMiB";
 const char* const kRoomLimit = "files/perRoomGiB";
+const char* const kRoomHistory = "roomHistory";
+const char* const kHistoryLines = "history/linesForNewcomers";
 
 } // namespace
 
@@ -53,4 +56,22 @@ int ProgramSettings::roomLimitGiB() const {
 void ProgramSettings::setRoomLimitGiB(int gib) {
     store_.setValue(QLatin1String(kRoomLimit), gib);
     store_.sync();
+}
+
+bool ProgramSettings::roomHistory() const {
+    return store_.value(QLatin1String(kRoomHistory), true).toBool();
+}
+
+void ProgramSettings::setRoomHistory(bool on) {
+    store_.setValue(QLatin1String(kRoomHistory), on);
+    store_.sync();
+}
+
+QString ProgramSettings::historyFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/pinwa/rooms");
+}
+
+int ProgramSettings::historyLines() const {
+    return std::clamp(store_.value(QLatin1String(kHistoryLines), 200).toInt(), 0, 10000);
 }

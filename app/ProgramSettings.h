@@ -24,6 +24,14 @@ public:
     int roomLimitGiB() const;
     void setRoomLimitGiB(int gib);
 
+    // Whether a room hosted here keeps its public talk for later, and how much a
+    // newcomer is shown of it.
+    bool roomHistory() const;
+    void setRoomHistory(bool on);
+    int historyLines() const;
+    // Where kept rooms live: $XDG_DATA_HOME/pinwa/rooms.
+    static QString historyFolder();
+
 private:
     QSettings store_;
 };

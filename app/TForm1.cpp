@@ -5,6 +5,7 @@
 #include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
 #include "discovery/RoomAnnouncer.h"
+#include "host/RoomRecord.h"
 #include "ui/Accessibility.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
@@ -60,6 +61,7 @@ TForm1::TForm1(QWidget* parent)
 }
 
 TForm1::~TForm1() {
+    stopRecord();
     // Its seats tell the host they are gone, so it goes while the host is still here.
     delete web;
 }
@@ -180,6 +182,7 @@ void TForm1::FormCloseQuery(bool& canClose) {
     // Participants are dropped at once, without leave notices.
     stopWeb();
     announcer->stop();
+    stopRecord();
     host.endRoom();
     roomClient.stop();
 }

@@ -6,10 +6,12 @@
 #include "net/Sockets.h"
 #include "protocol/RoomState.h"
 #include "protocol/RoomView.h"
+#include "web/WebSeat.h"
 
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 class AboutPage;
 class Attention;
@@ -25,6 +27,7 @@ class RoomAnnouncer;
 class RoomFinder;
 class SettingsPage;
 class WebGateway;
+class RoomRecord;
 class TForm2;
 class TransferList;
 class HostFiles;
@@ -64,6 +67,8 @@ public:
     // The hosted room on the network, and the rooms a client finds there.
     RoomAnnouncer* announcer;
     RoomFinder* finder;
+    // The hosted room's record of its public talk, while it keeps one.
+    std::unique_ptr<RoomRecord> record;
     // Files on their way, made when the first one goes.
     TransferList* transfers = nullptr;
 
@@ -111,6 +116,11 @@ private:
     void stopWeb();
     void wireDiscovery();
     void startAnnounce();
+    // The room's kept talk: shown as earlier lines when hosting starts, kept as it goes.
+    void startRecord(const QByteArray& roomName);
+    void stopRecord();
+    // The last of the kept talk a newcomer is shown; nothing while the room keeps none.
+    std::optional<QList<WebSeat::Said>> keptForNewcomers() const;
     void wireFiles();
     void enableWhisperDrop(TForm2* window);
     void sayOffer(const QByteArray& addressee, const QString& text);

@@ -133,6 +133,7 @@ void TForm1::overgameClick() {
         return;
     stopWeb();
     announcer->stop();
+    stopRecord();
     host.endRoom();
     roomClient.endSession();
     leaveSession(false);
@@ -185,6 +186,7 @@ void TForm1::enterSession(bool asHost, const QByteArray& nickname, const QByteAr
     xiaonc->setText(nick);
     xiaonc->setToolTip(nick);
     if (asHost) {
+        startRecord(roomName);
         startWeb();
         startAnnounce();
     }

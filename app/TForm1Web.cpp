@@ -26,7 +26,8 @@ void TForm1::wireWeb() {
              return WebGateway::Holder{holder->serial, gb::toDisplay(holder->nickname)};
          },
          [this](const QString& address) { return host.isBanned(address); },
-         [this] { return gb::toDisplay(room.ownNickname); }});
+         [this] { return gb::toDisplay(room.ownNickname); },
+         [this] { return keptForNewcomers(); }});
     host.onSeatLeft = [this](quint64 serial) { web->seatLeft(serial); };
     wireFiles();
     // Beside the status text, only while the room serves its page: the host's files.

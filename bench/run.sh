@@ -10,7 +10,7 @@ jobs=2
 "$root/scripts/setup.sh"
 cmake -S "$root" -B "$root/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build-bench" --parallel "$jobs" \
-    --target bench_net bench_fanout bench_web bench_chatlog bench_startup
+    --target bench_net bench_fanout bench_web bench_web_hostile bench_chatlog bench_startup
 cmake -S "$root" -B "$root/build-soak-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPINWA_SANITIZE=ON >/dev/null
 cmake --build "$root/build-soak-asan" --parallel "$jobs" --target bench_soak
@@ -33,6 +33,8 @@ echo "== fanout: host window, floor relay and ngIRCd side by side"
 "$b/fanout/bench_fanout" --participants 100 --lines "${FANOUT_LINES:-200}" --rounds 3
 echo "== web seats beside desktop seats"
 "$b/web/bench_web" --rounds 3
+echo "== web surface under one hostile address"
+"$b/web-hostile/bench_web_hostile"
 echo "== chat log at scale"
 "$b/chatlog/bench_chatlog" --lines 1000000
 echo "== start-up (offscreen)"

@@ -74,6 +74,8 @@ void RoomHost::fjkClick() {
 }
 
 void RoomHost::sendToSeats(const QByteArray& message) {
+    if (onPublic)
+        onPublic(message);
     // A seat whose send fails leaves inside the loop; the seats after it still get the message.
     for (RoomState::Seat& seat : room_.seats) {
         if (seat.connection != nullptr)

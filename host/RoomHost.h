@@ -62,6 +62,9 @@ public:
     };
     std::optional<Holder> seatAt(const QString& address, quint16 port) const;
     bool isBanned(const QString& address) const { return bannedAddresses_.contains(address); }
+    // Every message the room sends to all its seats (talk, leave notices, notices):
+    // what a record of the room keeps. Whispers never pass here.
+    std::function<void(const QByteArray& message)> onPublic;
     // A participant who had joined has left, for whatever reason.
     std::function<void(quint64 serial)> onSeatLeft;
 

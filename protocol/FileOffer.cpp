@@ -60,6 +60,11 @@ std::optional<Offer> find(const QString& line) {
     const QRegularExpressionMatch m = offer.match(line);
     if (!m.hasMatch())
         return std::nullopt;
+    // A typed line could show one name and save another: such a line is only text.
+    const QString saved =
+        QString::fromUtf8(QByteArray::fromPercentEncoding(m.captured(5).toUtf8()));
+    if (m.captured(1) != shownName(saved))
+        return std::nullopt;
     return Offer{m.captured(1), m.captured(2), m.captured(3), m.captured(4), m.captured(5)};
 }
 

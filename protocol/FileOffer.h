@@ -26,7 +26,8 @@ QString shownName(const QString& name);
 QString urlName(const QString& name);
 QString text(const QString& name, qint64 size, const QString& base, const QString& token);
 
-// The offer at the end of a line's text, if it holds one.
+// The offer at the end of a line's text, if it holds one and shows the name its
+// address saves under.
 std::optional<Offer> find(const QString& line);
 
 } // namespace fileoffer

@@ -114,6 +114,10 @@ void ChatLog::appendLine(const QByteArray& line) {
     model_->append(line);
 }
 
+void ChatLog::appendEarlier(const QByteArray& line, const QDateTime& arrived) {
+    model_->appendEarlier(line, arrived.toSecsSinceEpoch());
+}
+
 qsizetype ChatLog::lineCount() const {
     return model_->store().size();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
@@ -31,6 +32,8 @@ public:
     static constexpr int kFrameMs = 16;
 
     void appendLine(const QByteArray& line);
+    // A line said before this session, kept by the room: drawn dimmed, under its date.
+    void appendEarlier(const QByteArray& line, const QDateTime& arrived);
     qsizetype lineCount() const;
     QList<QByteArray> lines() const;
     void clearLines();

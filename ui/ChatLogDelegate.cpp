@@ -22,6 +22,10 @@ wire::LineKind kindOf(const QModelIndex& index) {
     return wire::LineKind(index.data(ChatLogModel::KindRole).toInt());
 }
 
+bool isEarlier(const QModelIndex& index) {
+    return index.data(ChatLogModel::EarlierRole).toBool();
+}
+
 } // namespace
 
 QColor ChatLogDelegate::mix(const QColor& from, const QColor& to, qreal amount) {
@@ -89,12 +93,20 @@ int ChatLogDelegate::cardHeight(const QStyleOptionViewItem& option) const {
     return option.fontMetrics.height() + 4 * kPad + 2;
 }
 
+int ChatLogDelegate::headerHeight(const QStyleOptionViewItem& option,
+                                  const QModelIndex& index) const {
+    return index.data(ChatLogModel::HeaderRole).toString().isEmpty()
+               ? 0
+               : option.fontMetrics.height() + 2 * kPad;
+}
+
 int ChatLogDelegate::rowHeight(const QStyleOptionViewItem& option, const QModelIndex& index,
                                int width) const {
     QStyleOptionViewItem at = option;
     at.rect = QRect(0, 0, width, 0);
     const bool card = offerParts(at, index).has_value();
-    return textHeight(option, index, width) + (card ? cardHeight(option) + kPad : 0);
+    return headerHeight(option, index) + textHeight(option, index, width) +
+           (card ? cardHeight(option) + kPad : 0);
 }
 
 std::optional<ChatLogDelegate::OfferParts>
@@ -108,12 +120,14 @@ ChatLogDelegate::offerParts(const QStyleOptionViewItem& option, const QModelInde
         return std::nullopt;
     const QRect r = option.rect;
     const int left = r.left() + timeWidth(option);
-    const int top = r.top() + textHeight(option, index, r.width()) + kPad / 2;
+    const int top =
+        r.top() + headerHeight(option, index) + textHeight(option, index, r.width()) + kPad / 2;
     const QFontMetrics& fm = option.fontMetrics;
     OfferParts parts;
     parts.name = offer->name;
     parts.size = offer->sizeText;
-    const bool buttons = kindOf(index) != wire::LineKind::Own;
+    // A file offered before this session is gone with its room: a card without buttons.
+    const bool buttons = kindOf(index) != wire::LineKind::Own && !isEarlier(index);
     const int saveW = fm.horizontalAdvance(QStringLiteral("另存为")) + 4 * kPad;
     const int takeW = fm.horizontalAdvance(QStringLiteral("接收")) + 4 * kPad;
     // Icon, name and size as paintCard spaces them, then the buttons.
@@ -186,8 +200,22 @@ void ChatLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const QColor text = option.palette.color(QPalette::Text);
     const bool selected = option.state & QStyle::State_Selected;
     const wire::LineKind kind = kindOf(index);
-    const QRect r = option.rect;
     painter->save();
+    const int header = headerHeight(option, index);
+    if (header > 0) {
+        painter->setPen(mix(text, base, 0.5));
+        painter->setFont(option.font);
+        const QRect band(option.rect.left(), option.rect.top(), option.rect.width(), header);
+        painter->drawLine(band.left() + kEdge, band.center().y(), band.right() - kEdge,
+                          band.center().y());
+        const QString word =
+            QStringLiteral(" %1 ").arg(index.data(ChatLogModel::HeaderRole).toString());
+        const int w = option.fontMetrics.horizontalAdvance(word) + 2 * kPad;
+        const QRect label(band.center().x() - w / 2, band.top(), w, header);
+        painter->fillRect(label, base);
+        painter->drawText(label, Qt::AlignCenter, word);
+    }
+    const QRect r = option.rect.adjusted(0, header, 0, 0);
     if (selected)
         painter->fillRect(r, option.palette.color(QPalette::Highlight));
     else if (kind == wire::LineKind::ToMe)
@@ -196,7 +224,9 @@ void ChatLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         painter->fillRect(r, mix(base, text, 0.06));
     if (kind == wire::LineKind::ToMe)
         painter->fillRect(QRect(r.left(), r.top(), kEdge - 1, r.height()), text);
-    const QColor ink = selected ? option.palette.color(QPalette::HighlightedText) : text;
+    QColor ink = selected ? option.palette.color(QPalette::HighlightedText) : text;
+    if (isEarlier(index) && !selected)
+        ink = mix(ink, base, 0.4); // said before this session: there, but quieter
 
     const QString time =
         index.data(ChatLogModel::ArrivedRole).toDateTime().toString(QStringLiteral("HH:mm"));

@@ -47,6 +47,7 @@ private:
     qreal layOut(QTextLayout& layout, qreal width) const;
     int textHeight(const QStyleOptionViewItem& option, const QModelIndex& index, int width) const;
     int cardHeight(const QStyleOptionViewItem& option) const;
+    int headerHeight(const QStyleOptionViewItem& option, const QModelIndex& index) const;
     void paintCard(QPainter* painter, const QStyleOptionViewItem& option, const OfferParts& parts,
                    const QColor& ink) const;
     // The row's text laid out in the width, shared by measuring and painting: a new

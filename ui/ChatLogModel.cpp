@@ -36,6 +36,10 @@ QVariant ChatLogModel::data(const QModelIndex& index, int role) const {
         return int(kind(row));
     case BytesRole:
         return store_.line(row).toByteArray();
+    case EarlierRole:
+        return isEarlier(row);
+    case HeaderRole:
+        return header(row);
     default:
         return {};
     }
@@ -48,6 +52,32 @@ void ChatLogModel::append(const QByteArray& line) {
     store_.append(line, QDateTime::currentSecsSinceEpoch(),
                   quint8(wire::classifyLine(line, ownNickname_)));
     endInsertRows();
+}
+
+namespace {
+constexpr quint8 kEarlier = 0x80; // beside the kind in a row's tag
+} // namespace
+
+void ChatLogModel::appendEarlier(const QByteArray& line, qint64 arrivedSecs) {
+    const int row = int(store_.size());
+    beginInsertRows({}, row, row);
+    store_.append(line, arrivedSecs, quint8(wire::classifyLine(line, ownNickname_)) | kEarlier);
+    endInsertRows();
+}
+
+bool ChatLogModel::isEarlier(int row) const {
+    return (store_.tag(row) & kEarlier) != 0;
+}
+
+// A date above the first earlier line of each day, and a word where today's talk begins.
+QString ChatLogModel::header(int row) const {
+    const bool before = row > 0 && isEarlier(row - 1);
+    if (!isEarlier(row))
+        return before ? QStringLiteral("以上是以前的聊天记录") : QString();
+    const QDate day = QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row)).date();
+    if (before && QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row - 1)).date() == day)
+        return {};
+    return day.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
 void ChatLogModel::clear() {
@@ -69,7 +99,7 @@ QString ChatLogModel::text(int row) const {
 }
 
 wire::LineKind ChatLogModel::kind(int row) const {
-    return wire::LineKind(store_.tag(row));
+    return wire::LineKind(store_.tag(row) & ~kEarlier);
 }
 
 void ChatLogModel::setOwnNickname(const QByteArray& nickname) {

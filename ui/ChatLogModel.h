@@ -16,6 +16,8 @@ public:
         ArrivedRole = Qt::UserRole, // QDateTime
         KindRole,                   // int, a wire::LineKind
         BytesRole,                  // QByteArray, as it arrived
+        EarlierRole,                // bool: said before this session, kept by the room
+        HeaderRole,                 // QString drawn above the row, or empty
     };
 
     explicit ChatLogModel(QObject* parent = nullptr);
@@ -24,6 +26,10 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
     void append(const QByteArray& line);
+    // A line the room kept from before this session, with the time it was said.
+    void appendEarlier(const QByteArray& line, qint64 arrivedSecs);
+    bool isEarlier(int row) const;
+    QString header(int row) const;
     void clear();
     const LineStore& store() const { return store_; }
 

@@ -3,7 +3,10 @@
 #include "web/Sha256.h"
 
 #include <QFile>
+#include <QFutureWatcher>
 #include <QObject>
+#include <QPointer>
+#include <QPromise>
 #include <QTcpSocket>
 #include <QUrl>
 #include <memory>
@@ -16,6 +19,7 @@ class FileFetch : public QObject {
     Q_OBJECT
 public:
     FileFetch(const QUrl& url, const QString& target, QObject* parent = nullptr);
+    ~FileFetch() override;
 
     void start();
     // Stops; the .part stays for a later start to go on from.
@@ -31,7 +35,16 @@ signals:
     void failed(const QString& word);
 
 private:
+    // What an earlier try left, hashed on a pool thread: how many bytes, and their hash.
+    struct Hashed {
+        std::shared_ptr<Sha256> hash;
+        qint64 size = -1;
+    };
+    static void hashPart(QPromise<Hashed>& promise, const QString& path, qint64 size);
+    void partHashed();
+    void request(bool headOnly = false);
     void readHead();
+    void partIsWhole(qint64 size);
     void readBody();
     void take(const QByteArray& bytes);
     void finish();
@@ -40,12 +53,14 @@ private:
     QUrl url_;
     QString target_;
     QFile part_;
-    QTcpSocket socket_;
-    std::unique_ptr<Sha256> hash_ = std::make_unique<Sha256>();
+    QPointer<QTcpSocket> socket_; // a new one for each request
+    QFutureWatcher<Hashed> hashing_;
+    std::shared_ptr<Sha256> hash_ = std::make_shared<Sha256>();
     QByteArray head_;
     QByteArray expected_; // hex digest from the ETag
     qint64 have_ = 0;
     qint64 size_ = -1;
     bool inBody_ = false;
+    bool headOnly_ = false;
     bool over_ = false;
 };

@@ -22,11 +22,7 @@ QString sizeWord(qint64 bytes) {
 
 } // namespace
 
-FileStore::FileStore(const QString& underFolder)
-    : folder_(QDir(underFolder.isEmpty() ? QDir::tempPath() : underFolder)
-                  .filePath(QStringLiteral("pinwa-files-XXXXXX"))) {
-    // QTemporaryDir makes it 0700: other users of the machine cannot look in.
-}
+FileStore::FileStore(const QString& underFolder) : folder_(underFolder) {}
 
 FileStore::Entry::~Entry() = default;
 
@@ -47,7 +43,11 @@ QString FileStore::safeName(const QString& name) {
     clean = clean.trimmed();
     if (clean.isEmpty() || clean == QStringLiteral("."))
         clean = QStringLiteral("文件");
-    return clean.left(200);
+    // Half a surrogate pair is no character: the name would not survive its URL.
+    qsizetype keep = std::min<qsizetype>(clean.size(), 200);
+    if (keep < clean.size() && clean[keep - 1].isHighSurrogate())
+        --keep;
+    return clean.left(keep);
 }
 
 QByteArray FileStore::begin(const Owner& owner, const QString& sender, const QString& name,

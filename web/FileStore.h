@@ -1,6 +1,7 @@
 #pragma once
 
 #include "web/Owner.h"
+#include "web/RoomFolder.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -9,7 +10,6 @@
 #include <QHash>
 #include <QList>
 #include <QString>
-#include <QTemporaryDir>
 #include <memory>
 
 class Sha256;
@@ -83,7 +83,7 @@ private:
     qint64 diskFree();
     void completed(Entry& e);
 
-    QTemporaryDir folder_;
+    RoomFolder folder_;
     Limits limits_;
     QHash<QByteArray, std::shared_ptr<Entry>> entries_;
     QList<QByteArray> order_;

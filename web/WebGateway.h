@@ -5,6 +5,7 @@
 #include "web/Owner.h"
 #include "web/PageConnection.h"
 #include "web/WebLimits.h"
+#include "web/WebSeat.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -21,7 +22,6 @@
 
 class QTcpSocket;
 class QWebSocket;
-class WebSeat;
 
 // The host's web surface on the room's port + 1: the page over HTTP and its
 // WebSocket, each joined page a WebSeat on the room's own port. Nothing is
@@ -38,10 +38,13 @@ public:
         quint64 serial = 0; // the seat's, for as long as its holder stays
         QString nickname;
     };
+    // What the room kept of its talk, for whoever takes a seat: nothing when it keeps none.
+    using History = std::function<std::optional<QList<WebSeat::Said>>()>;
     struct Room {
         std::function<std::optional<Holder>(const QString& address, quint16 port)> seatAt;
         std::function<bool(const QString& address)> isBanned;
         std::function<QString()> hostNickname;
+        History history;
     };
 
     static constexpr qint64 kMaxMessage = WebLimits::kMaxMessage;

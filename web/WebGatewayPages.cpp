@@ -157,6 +157,7 @@ void WebGateway::join(PageConnection* page, const QString& nickname) {
     auto* seat = new WebSeat(roomPort_, this);
     seat->setKeepMs(limits_.seatKeepMs);
     seat->setWriteLimit(limits_.writeQueue);
+    seat->setHistory(room_.history);
     connect(seat, &WebSeat::finished, this, [this](WebSeat* s) { seatFinished(s); });
     QWebSocket* socket = page->socket();
     page->state = PageConnection::State::Joining;

@@ -30,7 +30,7 @@ struct WebLimits {
     int refusals = 16;
     // Joins from one address: a burst, then one every so often (each welcome pauses the host).
     int joinBurst = 4;
-    int joinEveryMs = 3000;
+    int joinEveryMs = 1500;
     // How long a seat waits for its page to come back.
     int seatKeepMs = 60000;
 

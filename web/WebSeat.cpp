@@ -14,7 +14,7 @@
 #include <sys/socket.h>
 
 // What the room state needs of a whisper thread, and what the page calls it.
-class WebThread : public WhisperPeer {
+class WebThread final : public WhisperPeer {
 public:
     QByteArray peerSeatField() const override { return seatField; }
     QByteArray seatField;
@@ -303,7 +303,42 @@ void WebSeat::leaveSession(bool) {
         end();
 }
 
+void WebSeat::sendHistory() {
+    historyAsked_ = true;
+    const std::optional<QList<Said>> kept = history_ ? history_() : std::nullopt;
+    if (!kept)
+        return;
+    QJsonArray lines;
+    qsizetype bytes = 0;
+    const auto piece = [&](bool more) {
+        send({{QStringLiteral("type"), QStringLiteral("history")},
+              {QStringLiteral("lines"), lines},
+              {QStringLiteral("more"), more}});
+        lines = {};
+        bytes = 0;
+    };
+    for (const Said& said : *kept) {
+        const QByteArray line = said.message.mid(2);
+        const QJsonObject one{
+            {QStringLiteral("text"), shown(line)},
+            {QStringLiteral("kind"), said.message.startsWith("&G")
+                                         ? QStringLiteral("notice")
+                                         : kindName(wire::classifyLine(line, room_.ownNickname))},
+            {QStringLiteral("time"), said.arrived.toString(QStringLiteral("HH:mm:ss"))},
+            {QStringLiteral("date"), said.arrived.toString(QStringLiteral("yyyy-MM-dd"))}};
+        bytes += line.size() + 64;
+        lines.append(one);
+        if (bytes >= kHistoryPiece)
+            piece(true);
+    }
+    piece(false);
+    setStatus(QStringLiteral("本聊天室保存聊天记录"));
+}
+
 void WebSeat::appendLog(const QByteArray& line) {
+    // The room's first line to a seat is its welcome: the seat is in, and earlier talk comes first.
+    if (!historyAsked_)
+        sendHistory();
     send({{QStringLiteral("type"), QStringLiteral("line")},
           {QStringLiteral("text"), shown(line)},
           {QStringLiteral("kind"), kindName(wire::classifyLine(line, room_.ownNickname))},

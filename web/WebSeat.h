@@ -5,14 +5,17 @@
 #include "protocol/RoomState.h"
 #include "protocol/RoomView.h"
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 #include <QWebSocket>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 class WebThread;
 
@@ -31,10 +34,22 @@ public:
     // must not grow the host's memory with them.
     static constexpr std::size_t kMaxQueued = 64;
 
+    // A message the room said before this seat came, as the room's record keeps it.
+    struct Said {
+        QDateTime arrived;
+        QByteArray message; // "&S" + line, or "&G" + notice
+    };
+    // Earlier talk is sent in frames of at most this much, ahead of the welcome.
+    static constexpr qsizetype kHistoryPiece = 32 * 1024;
+
     WebSeat(quint16 roomPort, QObject* parent = nullptr);
     ~WebSeat() override;
 
     void setKeepMs(int ms) { keep_.setInterval(ms); }
+    // Where earlier talk comes from, asked once the room has let the seat in.
+    void setHistory(std::function<std::optional<QList<Said>>()> history) {
+        history_ = std::move(history);
+    }
     // What its page may leave unread before it counts as gone.
     void setWriteLimit(qint64 bytes) { writeLimit_ = bytes; }
 
@@ -92,6 +107,7 @@ private:
     void pause(int) override {}
 
     void toPage(const QByteArray& frame);
+    void sendHistory();
     void sendThread(const char* type, const WebThread& thread, bool focus = false);
 
     quint16 roomPort_;
@@ -105,6 +121,8 @@ private:
     quint16 localPort_ = 0;
     qint64 writeLimit_ = std::numeric_limits<qint64>::max();
     bool entered_ = false;
+    std::function<std::optional<QList<Said>>()> history_;
+    bool historyAsked_ = false;
     bool ending_ = false;
 
     // What was sent lately, numbered, for a page that comes back.

@@ -46,6 +46,7 @@ int serve() {
                          return std::optional<WebGateway::Holder>({1, QStringLiteral("bench")});
                      },
                      {},
+                     {},
                      {}});
     const quint16 port = freePort();
     if (!gateway.start(port, port - 1))

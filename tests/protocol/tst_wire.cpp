@@ -1,3 +1,4 @@
+#include "protocol/FileOffer.h"
 #include "protocol/Gb.h"
 #include "protocol/LineKind.h"
 #include "protocol/Wire.h"
@@ -196,6 +197,36 @@ private slots:
         QVERIFY(!isSafeNickname("a\rb"));
         QVERIFY(!isSafeNickname(QByteArray("a\0b", 3)));
         QVERIFY(!isSafeNickname("tab\there"));
+    }
+
+    // An offer line showed the name before the address and saved the one in it.
+    void offerLineShowsTheNameItSaves_data() {
+        const QString host = QStringLiteral("http://192.168.1.5:8889");
+        const QString token = QStringLiteral("0123456789abcdef0123456789abcdef");
+        const auto typed = [&](const QString& shown, const QString& inAddress) {
+            return QStringLiteral("[文件] %1 (5 B) %2/f/%3/%4").arg(shown, host, token, inAddress);
+        };
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("saved"); // empty: the line is only text
+        for (const QString& name : {QStringLiteral("报告.pdf"), QStringLiteral("笑😀 a.txt"),
+                                    QStringLiteral("100% (1) #2?.txt")})
+            QTest::addRow("made: %s", qPrintable(name))
+                << fileoffer::text(name, 2200000, host, token) << name;
+        QTest::newRow("typed, names agree") << typed("a.txt", "a.txt") << QStringLiteral("a.txt");
+        QTest::newRow("typed, shows another name")
+            << typed("报告.pdf", "报告.pdf.exe") << QString();
+        QTest::newRow("typed, hides an escape") << typed("ab.txt", "a%2Eb.txt") << QString();
+    }
+
+    void offerLineShowsTheNameItSaves() {
+        QFETCH(QString, line);
+        QFETCH(QString, saved);
+        const auto offer = fileoffer::find(line);
+        QCOMPARE(offer.has_value(), !saved.isEmpty());
+        if (offer) {
+            QCOMPARE(offer->name, fileoffer::shownName(saved));
+            QCOMPARE(QUrl::fromPercentEncoding(offer->urlName.toUtf8()), saved);
+        }
     }
 
     void split_data() {

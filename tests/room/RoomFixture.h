@@ -2,8 +2,10 @@
 
 #include "RawPeer.h"
 #include "ScriptedDialogs.h"
+#include "app/ProgramSettings.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
+#include "host/RoomRecord.h"
 #include "protocol/Gb.h"
 #include "protocol/Wire.h"
 #include "ui/ChatLog.h"
@@ -12,6 +14,7 @@
 #include "ui/TForm2.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,6 +46,9 @@ inline std::unique_ptr<TForm1> startHost(quint16 port,
                                          const QString& nickname = QStringLiteral("host"),
                                          const QString& roomName = QStringLiteral("room"),
                                          std::optional<bool> webJoin = std::nullopt) {
+    // A room's kept talk from an earlier test run is not this test's.
+    QFile::remove(
+        RoomRecord::pathFor(ProgramSettings::historyFolder(), gb::fromTyped(roomName), port));
     auto form = std::make_unique<TForm1>();
     form->show();
     QTest::mouseClick(form->settings->RadioButton2, Qt::LeftButton);

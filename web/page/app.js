@@ -103,6 +103,18 @@ const handlers = {
     showChat();
   },
   line(m) { appendLine(ui.log, m); countUnread(m.kind); },
+  // What the room said before this seat came, in pieces, ahead of its welcome.
+  history(m) {
+    for (const l of Array.isArray(m.lines) ? m.lines : []) {
+      if (l.date !== historyDay) {
+        historyDay = l.date;
+        appendSeparator(ui.log, l.date);
+      }
+      appendLine(ui.log, l, true);
+    }
+    if (!m.more && historyDay) appendSeparator(ui.log, '以上是以前的聊天记录');
+    if (!m.more) historyDay = '';
+  },
   users(m) { showUsers(m.nicknames || [], m.count); },
   whisperOpen(m) {
     if (!m.peer) return;
@@ -193,15 +205,28 @@ function dismissNotice() {
   focusInput();
 }
 
-function appendLine(log, m) {
+// Earlier lines come dated; the date goes above the first of each day.
+let historyDay = '';
+
+function appendSeparator(log, text) {
+  const row = document.createElement('div');
+  row.className = 'separator';
+  row.setAttribute('role', 'separator');
+  row.textContent = text;
+  log.appendChild(row);
+}
+
+function appendLine(log, m, earlier = false) {
   const atEnd = log.scrollHeight - log.scrollTop - log.clientHeight < 40;
   const row = document.createElement('div');
   row.className = 'line ' + (['own', 'toMe', 'notice'].includes(m.kind) ? m.kind : 'other');
+  if (earlier) row.classList.add('earlier');
   const time = document.createElement('time');
   time.textContent = m.time || '';
   const text = document.createElement('span');
   text.className = 'text';
-  const offer = findOffer(m.text || '');
+  // A file offered before this seat came may be gone: its line stays plain text.
+  const offer = earlier ? null : findOffer(m.text || '');
   if (offer) {
     text.textContent = m.text.slice(0, offer.at);
     text.appendChild(fileEntry(offer));
