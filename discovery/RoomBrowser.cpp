@@ -39,6 +39,10 @@ void RoomBrowser::start() {
         return;
     state_ = State::Searching;
     const quint64 generation = ++generation_;
+    // Every resolver's answer, listened for before any resolver exists: a daemon without
+    // Avahi's fix for it answers a prepared resolver at once, before its Start.
+    bus_.connect(avahi::kService, QString(), avahi::kServiceResolver, QStringLiteral("Found"), this,
+                 kFound);
     // Prepared, then started once its signals are connected, so no room slips past.
     auto* watcher = new QDBusPendingCallWatcher(
         bus_.asyncCall(avahi::call(
@@ -93,6 +97,7 @@ void RoomBrowser::itemNew(int interface, int protocol, const QString& name, cons
             return;
         const QString path = reply.value().path();
         if (generation != generation_ || !resolvers_.contains(key)) {
+            early_.remove(path);
             avahi::post(bus_, path, avahi::kServiceResolver, QStringLiteral("Free"));
             return;
         }
@@ -103,17 +108,22 @@ void RoomBrowser::itemNew(int interface, int protocol, const QString& name, cons
 void RoomBrowser::resolverPrepared(const QString& key, const QString& path) {
     resolvers_[key] = path;
     // The resolver stays and reports again when the room's records change (its count).
-    bus_.connect(avahi::kService, path, avahi::kServiceResolver, QStringLiteral("Found"), this,
-                 kFound);
     avahi::post(bus_, path, avahi::kServiceResolver, QStringLiteral("Start"));
+    if (early_.contains(path))
+        resolved(key, early_.take(path));
 }
 
 void RoomBrowser::resolverFound(const QDBusMessage& message) {
+    const QString key = resolvers_.key(message.path());
+    if (!key.isEmpty())
+        resolved(key, message);
+    else if (resolvers_.values().contains(QString()))
+        early_.insert(message.path(), message); // its path is still on its way
+}
+
+void RoomBrowser::resolved(const QString& key, const QDBusMessage& message) {
     const QList<QVariant> args = message.arguments();
     if (args.size() < 10)
-        return;
-    const QString key = resolvers_.key(message.path());
-    if (key.isEmpty())
         return;
     FoundRoom room;
     room.key = key;
@@ -143,8 +153,6 @@ void RoomBrowser::freeResolver(const QString& key) {
     const QString path = resolvers_.take(key);
     if (path.isEmpty())
         return;
-    bus_.disconnect(avahi::kService, path, avahi::kServiceResolver, QStringLiteral("Found"), this,
-                    kFound);
     avahi::post(bus_, path, avahi::kServiceResolver, QStringLiteral("Free"));
 }
 
@@ -162,6 +170,9 @@ void RoomBrowser::stop() {
     quiet_.stop();
     for (const QString& key : resolvers_.keys())
         freeResolver(key);
+    bus_.disconnect(avahi::kService, QString(), avahi::kServiceResolver, QStringLiteral("Found"),
+                    this, kFound);
+    early_.clear();
     if (!browser_.isEmpty()) {
         bus_.disconnect(avahi::kService, browser_, avahi::kServiceBrowser,
                         QStringLiteral("ItemNew"), this, kItemNew);

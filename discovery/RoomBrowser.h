@@ -3,11 +3,10 @@
 #include "discovery/FoundRoom.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QHash>
 #include <QObject>
 #include <QTimer>
-
-class QDBusMessage;
 
 // Lists the _pinwa._tcp rooms on the network through Avahi, kept current while it runs.
 // Asynchronous throughout; without a daemon it says so and does nothing else.
@@ -44,14 +43,16 @@ private slots:
 private:
     void browserPrepared(const QString& path);
     void resolverPrepared(const QString& key, const QString& path);
+    void resolved(const QString& key, const QDBusMessage& message);
     void freeResolver(const QString& key);
     void settle();
 
     QDBusConnection bus_;
     State state_ = State::Idle;
     QString browser_;
-    quint64 generation_ = 0;            // answers for an earlier search are dropped
-    QHash<QString, QString> resolvers_; // key -> resolver path
-    QHash<QString, FoundRoom> found_;   // key -> resolved room
+    quint64 generation_ = 0;             // answers for an earlier search are dropped
+    QHash<QString, QString> resolvers_;  // key -> resolver path
+    QHash<QString, FoundRoom> found_;    // key -> resolved room
+    QHash<QString, QDBusMessage> early_; // resolver path -> its answer, come before the path
     QTimer quiet_;
 };
