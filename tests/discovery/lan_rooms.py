@@ -124,13 +124,19 @@ def main():
             started, envs[side] = start_services(work, side)
             procs += started
         host = peer(work, 'h', envs['h'], 'host')
+        peers.append(host)
+        host.command('host %d 大厅 主持人 1' % PORT)
+        # The client's daemon already knows the room when the list opens, so it answers
+        # a new resolver at once: the copy must not miss that answer.
+        until('avahi-browse resolves the room', lambda: subprocess.run(
+            in_ns('c', 'avahi-browse', '-rtp', '_pinwa._tcp'), env=envs['c'],
+            capture_output=True, text=True).stdout.count('\n=;'))
         client = peer(work, 'c', envs['c'], 'client')
         # Stays on the settings page beside the client, to watch the list.
         watcher = peer(work, 'c', envs['c'], 'watcher')
-        peers += [host, client, watcher]
+        peers += [client, watcher]
 
         # Announced: the client lists the room with its name, nickname and count.
-        host.command('host %d 大厅 主持人 1' % PORT)
         entry = '大厅 (主持人, 1 人) %s:%d' % (SIDES['h'], PORT)
         until('the room is listed', lambda: rooms(client)[0] == [entry])
         assert client.command('choose 0') == ['address: %s %d' % (SIDES['h'], PORT)]
