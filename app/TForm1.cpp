@@ -180,10 +180,7 @@ void TForm1::FormCloseQuery(bool& canClose) {
     if (!canClose)
         return;
     // Participants are dropped at once, without leave notices.
-    stopWeb();
-    announcer->stop();
-    stopRecord();
-    host.endRoom();
+    endHosting();
     roomClient.stop();
 }
 

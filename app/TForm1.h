@@ -111,6 +111,8 @@ private:
     void S1Click();
     void Q1Click();
     void overgameClick();
+    // Ends the hosted room with what came with it: its page, announcement and record.
+    void endHosting();
     void wireWeb();
     void startWeb();
     void stopWeb();

@@ -131,13 +131,17 @@ void TForm1::S1Click() {
 void TForm1::overgameClick() {
     if (!confirm(QStringLiteral("真的要结束连接吗?")))
         return;
+    endHosting();
+    roomClient.endSession();
+    leaveSession(false);
+    room.occupancy = 0;
+}
+
+void TForm1::endHosting() {
     stopWeb();
     announcer->stop();
     stopRecord();
     host.endRoom();
-    roomClient.endSession();
-    leaveSession(false);
-    room.occupancy = 0;
 }
 
 void TForm1::setStatus(const QString& text) {
