@@ -37,6 +37,12 @@ RoomBrowser::~RoomBrowser() {
 void RoomBrowser::start() {
     if (state_ != State::Idle)
         return;
+    if (!bus_.isConnected()) {
+        // No system bus, no daemon; a call on it would never be answered.
+        state_ = State::NoDaemon;
+        emit changed();
+        return;
+    }
     state_ = State::Searching;
     const quint64 generation = ++generation_;
     // Every resolver's answer, listened for before any resolver exists: a daemon without

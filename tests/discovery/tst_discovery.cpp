@@ -71,6 +71,13 @@ private slots:
         QTRY_COMPARE(browser->state(), RoomBrowser::State::Idle);
     }
 
+    void noSystemBusAtAllIsNoDaemonTooNotASearchWithoutEnd() {
+        RoomBrowser browser(nullptr, QDBusConnection::connectToBus(
+                                         "unix:path=" + workDir.path() + "/no-bus", "none"));
+        browser.start();
+        QTRY_COMPARE(browser.state(), RoomBrowser::State::NoDaemon);
+    }
+
     void announceIsOnAtFirstAndRememberedApartFromColCol() {
         ScriptedDialogs dialogs;
         auto form = std::make_unique<TForm1>();
