@@ -6,6 +6,7 @@
 namespace {
 
 const char* const kWebJoin = "webJoin";
+const char* const kAnnounce = "announce";
 const char* const kFileLimit = "files/perFileMiB";
 const char* const kRoomLimit = "files/perRoomGiB";
 const char* const kRoomHistory = "roomHistory";
@@ -30,6 +31,15 @@ bool ProgramSettings::webJoin() const {
 void ProgramSettings::setWebJoin(bool on) {
     store_.setValue(QLatin1String(kWebJoin), on);
     store_.sync(); // written at once, so a crash later does not forget it
+}
+
+bool ProgramSettings::announce() const {
+    return store_.value(QLatin1String(kAnnounce), true).toBool();
+}
+
+void ProgramSettings::setAnnounce(bool on) {
+    store_.setValue(QLatin1String(kAnnounce), on);
+    store_.sync();
 }
 
 int ProgramSettings::fileLimitMiB() const {

@@ -14,6 +14,10 @@ public:
     bool webJoin() const;
     void setWebJoin(bool on);
 
+    // Whether a room hosted here is announced on the local network.
+    bool announce() const;
+    void setAnnounce(bool on);
+
     // What the room's files may take: each one, in MiB, and all together, in GiB.
     int fileLimitMiB() const;
     void setFileLimitMiB(int mib);

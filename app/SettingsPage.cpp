@@ -73,10 +73,10 @@ SettingsPage::SettingsPage(QWidget* parent) : QWidget(parent) {
 
     // Visual order: role, client panel, host panel, appearance.
     // Each sample area comes before the text that lies on it.
-    QWidget* order[] = {RadioButton1, RadioButton2, ip1,     port1,   nc1,
-                        SpeedButton1, port2,        webJoin, ip2,     nc2,
-                        roomHistory,  SpeedButton2, com1,    colrich, colsay,
-                        collist,      coluser,      coltext, colspeak};
+    QWidget* order[] = {RadioButton1, RadioButton2, ip1,     port1,   rooms,  nc1,
+                        SpeedButton1, port2,        webJoin, ip2,     nc2,    roomHistory,
+                        announce,     SpeedButton2, com1,    colrich, colsay, collist,
+                        coluser,      coltext,      colspeak};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -91,6 +91,13 @@ void SettingsPage::buildClientPanel() {
     port1 = portBox(Panel2, "port1");
     port1->setGeometry(84, 41, 80, 21);
     port1->setToolTip(QStringLiteral("输入服务器的端口号,在1-65535之间!"));
+    // Right of the port, the one free place beside the address.
+    rooms = make<QComboBox>(Panel2, "rooms");
+    rooms->setGeometry(172, 41, 132, 21);
+    rooms->setPlaceholderText(QStringLiteral("局域网里的聊天室"));
+    rooms->setToolTip(QStringLiteral("局域网里公布的聊天室,选一个就填好地址和端口"));
+    rooms->setAccessibleName(rooms->placeholderText());
+    rooms->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     Label3 = caption(Panel2, "Label3", QStringLiteral("昵称:"), 8, 76);
     nc1 = make<QLineEdit>(Panel2, "nc1");
     nc1->setGeometry(84, 72, 150, 21);
@@ -138,6 +145,13 @@ void SettingsPage::buildHostPanel() {
     roomHistory->setChecked(ProgramSettings().roomHistory());
     connect(roomHistory, &QCheckBox::toggled, this,
             [](bool on) { ProgramSettings().setRoomHistory(on); });
+    // Beside it, with the other hosting options.
+    announce = make<QCheckBox>(Panel3, "announce", QStringLiteral("在局域网内公布聊天室"));
+    announce->setGeometry(124, 97, 184, 20);
+    announce->setToolTip(QStringLiteral("让局域网里的客户端不用输入地址就能找到这个聊天室"));
+    announce->setChecked(ProgramSettings().announce());
+    connect(announce, &QCheckBox::toggled, this,
+            [](bool on) { ProgramSettings().setAnnounce(on); });
     pic10 = make<PictureBox>(Panel3, "pic10", true);
     pic10->move(80, 120);
     SpeedButton2 = make<FlatButton>(Panel3, "SpeedButton2", QStringLiteral("运行(&Y)"));

@@ -41,6 +41,7 @@ public:
     QLineEdit* ip1;
     QLabel* Label2;
     QSpinBox* port1;
+    QComboBox* rooms; // rooms announced on the network; choosing one fills ip1 and port1
     QLabel* Label3;
     QLineEdit* nc1;
     PictureBox* pic9;
@@ -55,6 +56,7 @@ public:
     QLabel* Label6;
     QLineEdit* nc2;
     QCheckBox* roomHistory; // on by default, remembered in the program's own settings
+    QCheckBox* announce;    // on by default, remembered in the program's own settings
     PictureBox* pic10;
     FlatButton* SpeedButton2;
 

@@ -4,6 +4,7 @@
 #include "app/Attention.h"
 #include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
+#include "discovery/RoomAnnouncer.h"
 #include "host/RoomRecord.h"
 #include "ui/Accessibility.h"
 #include "ui/ChatLog.h"
@@ -56,6 +57,7 @@ TForm1::TForm1(QWidget* parent)
     wireChatPage();
     wireWeb();
     wireRecord();
+    wireDiscovery();
     runGuarded([this] { FormCreate(); });
 }
 
@@ -179,9 +181,7 @@ void TForm1::FormCloseQuery(bool& canClose) {
     if (!canClose)
         return;
     // Participants are dropped at once, without leave notices.
-    stopWeb();
-    stopRecord();
-    host.endRoom();
+    endHosting();
     roomClient.stop();
 }
 

@@ -24,6 +24,8 @@ class QListWidget;
 class QPushButton;
 class QStatusBar;
 class QTabWidget;
+class RoomAnnouncer;
+class RoomFinder;
 class SettingsPage;
 class WebGateway;
 class RoomRecord;
@@ -64,6 +66,9 @@ public:
     Attention* attention;
     // The room as a web page on its port + 1, while the host has it on.
     WebGateway* web;
+    // The hosted room on the network, and the rooms a client finds there.
+    RoomAnnouncer* announcer;
+    RoomFinder* finder;
     // The hosted room's record of its public talk, while it keeps one.
     std::unique_ptr<RoomRecord> record;
     // A participant's copy: asking the host for its kept talk, once a session, and
@@ -114,9 +119,13 @@ private:
     void S1Click();
     void Q1Click();
     void overgameClick();
+    // Ends the hosted room with what came with it: its page, announcement and record.
+    void endHosting();
     void wireWeb();
     void startWeb();
     void stopWeb();
+    void wireDiscovery();
+    void startAnnounce();
     // The room's kept talk: shown as earlier lines when hosting starts, kept as it goes.
     void wireRecord();
     void startRecord(const QByteArray& roomName);

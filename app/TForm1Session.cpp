@@ -5,6 +5,7 @@
 #include "app/QrDialog.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
+#include "discovery/RoomAnnouncer.h"
 #include "protocol/Errors.h"
 #include "protocol/Gb.h"
 #include "protocol/TypedLine.h"
@@ -130,12 +131,17 @@ void TForm1::S1Click() {
 void TForm1::overgameClick() {
     if (!confirm(QStringLiteral("真的要结束连接吗?")))
         return;
-    stopWeb();
-    stopRecord();
-    host.endRoom();
+    endHosting();
     roomClient.endSession();
     leaveSession(false);
     room.occupancy = 0;
+}
+
+void TForm1::endHosting() {
+    stopWeb();
+    announcer->stop();
+    stopRecord();
+    host.endRoom();
 }
 
 void TForm1::setStatus(const QString& text) {
@@ -186,6 +192,7 @@ void TForm1::enterSession(bool asHost, const QByteArray& nickname, const QByteAr
     if (asHost) {
         startRecord(roomName);
         startWeb();
+        startAnnounce();
     } else {
         dropHistoryFetch();
         historyAsked = false;
@@ -232,6 +239,7 @@ void TForm1::removeSelectedUser() {
 
 void TForm1::setOnlineCount(int count) {
     a11y::setSpokenText(chat->pep, chat->Label13->text(), QString::number(count));
+    announcer->setOnlineCount(count);
 }
 
 void TForm1::reportErrorLater(const QString& text) {

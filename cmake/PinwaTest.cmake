@@ -1,3 +1,7 @@
+# A system bus that is not there: a test that hosts or shows the list of rooms never
+# reaches this machine's Avahi and so never announces or browses on its network.
+set(PINWA_TEST_NO_AVAHI "DBUS_SYSTEM_BUS_ADDRESS=unix:path=${CMAKE_BINARY_DIR}/no-system-bus")
+
 # pinwa_add_test(<name> SOURCES <files...> LIBS <targets...> [WRAPPER <script>] [TIMEOUT <s>])
 # One Qt Test executable, registered with CTest, run on the offscreen platform;
 # with WRAPPER, run through that script (which may give it a display of its own).
@@ -16,7 +20,7 @@ function(pinwa_add_test name)
     endif()
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}-config;XDG_DATA_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}-data;DBUS_SESSION_BUS_ADDRESS=;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;QT_FATAL_WARNINGS=0")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}-config;XDG_DATA_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}-data;DBUS_SESSION_BUS_ADDRESS=;${PINWA_TEST_NO_AVAHI};ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;QT_FATAL_WARNINGS=0")
 endfunction()
 
 # pinwa_add_script_test(<name> SCRIPT <file.py> HOST <executable> HOST_SOURCES <files...>
@@ -35,5 +39,5 @@ function(pinwa_add_script_test name)
     add_test(NAME ${name} COMMAND ${PINWA_SYSTEM_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_SCRIPT}
                                   $<TARGET_FILE:${ARG_HOST}>)
     set_tests_properties(${name} PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77
-        ENVIRONMENT "${ARG_ENVIRONMENT};XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}-config;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+        ENVIRONMENT "${ARG_ENVIRONMENT};${PINWA_TEST_NO_AVAHI};XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}-config;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endfunction()

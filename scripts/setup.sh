@@ -10,7 +10,8 @@ packages=(
     socat
     fonts-wqy-zenhei
     xvfb xauth openbox xdotool x11-utils x11-apps
-    dbus-daemon at-spi2-core python3-pyatspi
+    dbus dbus-daemon at-spi2-core python3-pyatspi
+    avahi-daemon avahi-utils iproute2
     clang libclang-rt-14-dev
     desktop-file-utils appstream
     chromium chromium-driver python3-selenium
