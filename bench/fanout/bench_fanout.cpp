@@ -14,9 +14,12 @@
 #include "RawParticipant.h"
 #include "RunReport.h"
 #include "ScriptedDialogs.h"
+#include "app/SettingsPage.h"
 #include "app/TForm1.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -32,6 +35,7 @@ struct Options {
     int rounds = 3;
     int serverCore = 0;
     int driverCore = 1;
+    // "record" too: the host keeping the room's talk, beside the host without it.
     QStringList targets{QStringLiteral("host"), QStringLiteral("floor"), QStringLiteral("ngircd")};
 };
 
@@ -46,11 +50,15 @@ figures::Child spawnDriver(const char* mode, quint16 port, const Options& o) {
     return figures::spawnSelf(args);
 }
 
-Run runHost(const Options& o) {
+// The host keeping the room's record, or not: the only difference between the two.
+Run runHost(const Options& o, bool record) {
     Run run;
     run.lines = o.lines;
     const quint16 port = freeLoopbackPort();
-    std::unique_ptr<TForm1> form = startHostWindow(port, QStringLiteral("host"));
+    auto form = std::make_unique<TForm1>();
+    form->show();
+    form->settings->roomHistory->setChecked(record);
+    hostIn(*form, port, QStringLiteral("host"), QStringLiteral("room"));
     liftBudget(*form);
     runUntil([] { return false; }, 200); // first paint and settle
     const figures::Child child = spawnDriver("host", port, o);
@@ -123,7 +131,7 @@ Options parse(const QStringList& a) {
 
 void printRatios(const char* name, const Medians& h, const Medians& r) {
     auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
-    std::printf("host/%-7s cpu/line %.2f  cpu/line batched %.2f  p50 %.2f  p99 %.2f  "
+    std::printf("%-12s cpu/line %.2f  cpu/line batched %.2f  p50 %.2f  p99 %.2f  "
                 "throughput %.2f\n",
                 name, ratio(h.cpu, r.cpu), ratio(h.cpuBatched, r.cpuBatched), ratio(h.p50, r.p50),
                 ratio(h.p99, r.p99), ratio(h.tput, r.tput));
@@ -158,12 +166,20 @@ int main(int argc, char** argv) {
         std::printf("reference: %s\n", IrcServer().version().constData());
     else
         std::printf("reference: ngircd not installed (apt-get install ngircd); skipped\n");
-    std::vector<Run> host, floor, ngircd;
+    // The record and the settings it is kept by go to a folder of this run's own.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", data.path().toLocal8Bit());
+    std::vector<Run> host, floor, ngircd, record;
     for (int round = 1; round <= o.rounds; ++round) {
         std::printf("round %d\n", round);
         if (o.targets.contains(QLatin1String("host"))) {
-            host.push_back(runHost(o));
+            host.push_back(runHost(o, false));
             printRun("host", host.back());
+        }
+        if (o.targets.contains(QLatin1String("record"))) {
+            record.push_back(runHost(o, true));
+            printRun("record", record.back());
         }
         if (o.targets.contains(QLatin1String("floor"))) {
             floor.push_back(runFloor(o));
@@ -176,15 +192,18 @@ int main(int argc, char** argv) {
     }
     std::printf("\nmedians of %d rounds\n", o.rounds);
     const Medians h = report::medians(host), f = report::medians(floor),
-                  g = report::medians(ngircd);
-    for (const auto& [name, m] :
-         {std::pair{"host", h}, std::pair{"floor", f}, std::pair{"ngircd", g}})
+                  g = report::medians(ngircd), k = report::medians(record);
+    for (const auto& [name, m] : {std::pair{"host", h}, std::pair{"record", k},
+                                  std::pair{"floor", f}, std::pair{"ngircd", g}})
         std::printf("  %-6s cpu/line %7.1f us  batched %6.1f us  p50 %7.1f us  p99 %7.1f us  "
                     "%8.0f lines/s\n",
                     name, m.cpu, m.cpuBatched, m.p50, m.p99, m.tput);
     std::printf("\n");
-    printRatios("floor", h, f);
+    printRatios("host/floor", h, f);
+    if (!record.empty()) {
+        printRatios("record/host", k, h);
+    }
     if (irc)
-        printRatios("ngircd", h, g);
+        printRatios("host/ngircd", h, g);
     return 0;
 }
