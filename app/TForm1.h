@@ -4,6 +4,7 @@
 #include "client/RoomClient.h"
 #include "host/RoomHost.h"
 #include "net/Sockets.h"
+#include "protocol/FileOffer.h"
 #include "protocol/RoomState.h"
 #include "protocol/RoomView.h"
 #include "web/WebSeat.h"
@@ -120,7 +121,7 @@ private:
     void sayOfferInWhisper(TForm2* window, const QString& text);
     void offerSeen(const QByteArray& line);
     // Makes an offer's entry in the transfer window once; false when it cannot be fetched.
-    bool addOffer(const QByteArray& line);
+    bool addOffer(const fileoffer::Offer& offer);
     // 接收 or 另存为 on an offer's entry in a log.
     void offerChosen(const QByteArray& line, bool saveAs);
     bool webSurface(QString* address, quint16* webPort);

@@ -3,7 +3,7 @@
 #include "app/LocalAddress.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
-#include "protocol/FileOffer.h"
+#include "protocol/Attachment.h"
 #include "protocol/Gb.h"
 #include "protocol/LineKind.h"
 #include "protocol/TypedLine.h"
@@ -92,8 +92,8 @@ void TForm1::enableWhisperDrop(TForm2* window) {
 }
 
 void TForm1::offerChosen(const QByteArray& line, bool saveAs) {
-    const auto offer = fileoffer::find(gb::toDisplay(line).trimmed());
-    if (!offer || !addOffer(line)) {
+    const auto offer = attachment::find(line);
+    if (!offer || !addOffer(*offer)) {
         showNotice(QStringLiteral("没有连接到聊天室的网页服务,不能接收文件。"));
         return;
     }
@@ -164,15 +164,14 @@ bool TForm1::webSurface(QString* address, quint16* webPort) {
 
 void TForm1::offerSeen(const QByteArray& line) {
     // One's own offers wait for a click: nobody fetches what they just sent.
-    if (wire::classifyLine(line, room.ownNickname) != wire::LineKind::Own)
-        addOffer(line);
+    if (wire::classifyLine(line, room.ownNickname) == wire::LineKind::Own)
+        return;
+    if (const auto offer = attachment::find(line))
+        addOffer(*offer);
 }
 
-bool TForm1::addOffer(const QByteArray& line) {
-    const auto offer = fileoffer::find(gb::toDisplay(line).trimmed());
-    if (!offer)
-        return false;
-    if (offers.contains(offer->token))
+bool TForm1::addOffer(const fileoffer::Offer& offer) {
+    if (offers.contains(offer.token))
         return true; // an offer said again (anyone may repeat a line) keeps its one entry
     // Fetched only from the room's own host, whatever address a line names.
     QString address;
@@ -182,9 +181,9 @@ bool TForm1::addOffer(const QByteArray& line) {
     const QUrl url(QStringLiteral("http://%1:%2/f/%3/%4")
                        .arg(address)
                        .arg(webPort)
-                       .arg(offer->token, offer->urlName));
+                       .arg(offer.token, offer.urlName));
     // Anyone can type an offer line: the name is made safe again before it names a file.
-    const QString name = FileStore::safeName(QUrl::fromPercentEncoding(offer->urlName.toUtf8()));
+    const QString name = FileStore::safeName(QUrl::fromPercentEncoding(offer.urlName.toUtf8()));
     if (transfers == nullptr)
         transfers = new TransferList(this);
     struct State {
@@ -234,10 +233,10 @@ bool TForm1::addOffer(const QByteArray& line) {
                 Dialogs::instance().saveDownload(this, QDir(downloadFolder).filePath(name)))
             begin(*chosen);
     };
-    offers.insert(offer->token, {receive, saveAs});
+    offers.insert(offer.token, {receive, saveAs});
     *row = transfers->addOffer(
-        QStringLiteral("%1 (%2)").arg(offer->name, offer->sizeText), offer->sizeText, receive,
-        saveAs, [state, row] {
+        QStringLiteral("%1 (%2)").arg(offer.name, offer.sizeText), offer.sizeText, receive, saveAs,
+        [state, row] {
             if (!state->fetch)
                 return;
             state->fetch->cancel();

@@ -616,11 +616,11 @@ bool ChatLog::openOfferMenu(int row) {
     offerMenu_->setAttribute(Qt::WA_DeleteOnClose);
     const QByteArray line = model_->store().line(row).toByteArray();
     // The file's name in each item, so a screen reader says what is taken.
-    offerMenu_->addAction(QStringLiteral("接收 %1").arg(parts->name), this,
+    offerMenu_->addAction(QStringLiteral("接收 %1").arg(parts->offer.name), this,
                           [this, line] { emit fileChosen(line, false); });
     offerMenu_->addAction(QStringLiteral("另存为..."), this,
                           [this, line] { emit fileChosen(line, true); });
-    offerMenu_->popup(viewport()->mapToGlobal(parts->card.bottomLeft()));
+    offerMenu_->popup(viewport()->mapToGlobal(parts->box.bottomLeft()));
     offerMenu_->setActiveAction(offerMenu_->actions().constFirst());
     return true;
 }
