@@ -8,6 +8,8 @@
 #include "protocol/LineKind.h"
 #include "protocol/TypedLine.h"
 #include "protocol/Wire.h"
+#include "transfer/FileUpload.h"
+#include "transfer/ReceivedOffer.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/Dialogs.h"
@@ -16,9 +18,6 @@
 #include "ui/FlatButton.h"
 #include "ui/TForm2.h"
 #include "ui/TransferList.h"
-#include "web/FileFetch.h"
-#include "web/FileStore.h"
-#include "web/FileUpload.h"
 #include "web/WebGateway.h"
 
 #include <QDir>
@@ -29,9 +28,7 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QThread>
-#include <QUrl>
 #include <arpa/inet.h>
-#include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -173,83 +170,46 @@ void TForm1::offerSeen(const QByteArray& line) {
 bool TForm1::addOffer(const fileoffer::Offer& offer) {
     if (offers.contains(offer.token))
         return true; // an offer said again (anyone may repeat a line) keeps its one entry
-    // Fetched only from the room's own host, whatever address a line names.
     QString address;
     quint16 webPort = 0;
     if (!webSurface(&address, &webPort))
         return false;
-    const QUrl url(QStringLiteral("http://%1:%2/f/%3/%4")
-                       .arg(address)
-                       .arg(webPort)
-                       .arg(offer.token, offer.urlName));
-    // Anyone can type an offer line: the name is made safe again before it names a file.
-    const QString name = FileStore::safeName(QUrl::fromPercentEncoding(offer.urlName.toUtf8()));
+    auto* received =
+        new ReceivedOffer(offer, QStringLiteral("http://%1:%2").arg(address).arg(webPort), this);
     if (transfers == nullptr)
         transfers = new TransferList(this);
-    struct State {
-        QString target;
-        QPointer<FileFetch> fetch;
-        bool saved = false;
+    const auto receive = [this, received] { received->receiveInto(downloadFolder); };
+    const auto saveAs = [this, received] {
+        if (received->state() == ReceivedOffer::State::Fetching ||
+            received->state() == ReceivedOffer::State::Saved)
+            return;
+        if (const auto chosen = Dialogs::instance().saveDownload(
+                this, QDir(downloadFolder).filePath(received->fileName())))
+            received->fetchTo(*chosen);
     };
-    auto state = std::make_shared<State>();
-    auto* row = new TransferList::Row*(nullptr);
-    auto begin = [this, url, state, row](const QString& target) {
-        TransferList::Row* r = *row;
-        if (state->fetch || state->saved)
-            return; // on its way or there already: the transfer window says which
-        state->target = target;
+    offers.insert(offer.token, {receive, saveAs});
+    TransferList::Row* r =
+        transfers->addOffer(QStringLiteral("%1 (%2)").arg(offer.name, offer.sizeText),
+                            offer.sizeText, receive, saveAs, [received] { received->cancel(); });
+    // The row's widgets go with the window: nothing is said to them after that.
+    connect(received, &ReceivedOffer::started, r->bar, [r] {
         r->receive->setEnabled(false);
         r->saveAs->setEnabled(false);
         r->cancel->setEnabled(true);
         r->restart();
-        auto* fetch = new FileFetch(url, target, this);
-        state->fetch = fetch;
-        connect(fetch, &FileFetch::progress, transfers,
-                [r](qint64 have, qint64 size) { r->setProgress(have, size); });
-        connect(fetch, &FileFetch::done, transfers, [r, fetch, state](const QString& saved) {
-            state->saved = true;
-            r->finish(QStringLiteral("已保存为 %1").arg(saved));
-            r->receive->setEnabled(false);
-            fetch->deleteLater();
-        });
-        connect(fetch, &FileFetch::failed, transfers, [r, fetch](const QString& word) {
-            r->setState(word, true);
-            r->cancel->setEnabled(false);
-            r->receive->setText(QStringLiteral("继续"));
-            r->receive->setEnabled(true);
-            fetch->deleteLater();
-        });
-        fetch->start();
-    };
-    const auto receive = [this, state, begin, name] {
-        // 继续 goes on into the same .part; the first 接收 picks a name nobody has.
-        begin(state->target.isEmpty() ? FileFetch::freeName(QDir(downloadFolder).filePath(name))
-                                      : state->target);
-    };
-    const auto saveAs = [this, state, begin, name] {
-        if (state->fetch || state->saved)
-            return;
-        if (const auto chosen =
-                Dialogs::instance().saveDownload(this, QDir(downloadFolder).filePath(name)))
-            begin(*chosen);
-    };
-    offers.insert(offer.token, {receive, saveAs});
-    *row = transfers->addOffer(
-        QStringLiteral("%1 (%2)").arg(offer.name, offer.sizeText), offer.sizeText, receive, saveAs,
-        [state, row] {
-            if (!state->fetch)
-                return;
-            state->fetch->cancel();
-            state->fetch->deleteLater();
-            TransferList::Row* r = *row;
-            r->setState(
-                QStringLiteral("已取消;收到的部分留在 %1.part,点 继续 接着收").arg(state->target));
-            r->cancel->setEnabled(false);
-            r->receive->setText(QStringLiteral("继续"));
-            r->receive->setEnabled(true);
-        });
-    // The row pointer's holder lives as long as the row's widgets.
-    connect((*row)->bar, &QObject::destroyed, transfers, [row] { delete row; });
+    });
+    connect(received, &ReceivedOffer::progress, r->bar,
+            [r](qint64 have, qint64 size) { r->setProgress(have, size); });
+    connect(received, &ReceivedOffer::saved, r->bar, [r](const QString& saved) {
+        r->finish(QStringLiteral("已保存为 %1").arg(saved));
+        r->receive->setEnabled(false);
+    });
+    connect(received, &ReceivedOffer::stopped, r->bar, [r](const QString& word, bool failed) {
+        r->setState(word, failed);
+        r->cancel->setEnabled(false);
+        r->receive->setText(QStringLiteral("继续"));
+        r->receive->setEnabled(true);
+    });
     return true;
 }
 

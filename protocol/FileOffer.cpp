@@ -55,6 +55,28 @@ QString text(const QString& name, qint64 size, const QString& base, const QStrin
              sizeText(size), base, token, urlName(name));
 }
 
+QString safeName(const QString& name) {
+    QString last = name;
+    last.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    last = last.section(QLatin1Char('/'), -1);
+    QString clean;
+    for (const QChar c : last) {
+        if (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format &&
+            c != QChar(0x7f))
+            clean += c;
+    }
+    while (clean.contains(QStringLiteral("..")))
+        clean.replace(QStringLiteral(".."), QStringLiteral("."));
+    clean = clean.trimmed();
+    if (clean.isEmpty() || clean == QStringLiteral("."))
+        clean = QStringLiteral("文件");
+    // Half a surrogate pair is no character: the name would not survive its URL.
+    qsizetype keep = std::min<qsizetype>(clean.size(), 200);
+    if (keep < clean.size() && clean[keep - 1].isHighSurrogate())
+        --keep;
+    return clean.left(keep);
+}
+
 std::optional<Offer> find(const QString& line) {
     static const QRegularExpression offer(
         QStringLiteral(R"(\[(文件|图片)\] (.+) \((\d+(?:\.\d)? (?:B|KB|MB|GB|TB))\) ()"

@@ -27,6 +27,9 @@ QString shownName(const QString& name);
 // The name in the address: kept where GB2312 can carry it, percent-encoded UTF-8
 // where it cannot, and where it would end the address (spaces, "%", "#", "?"...).
 QString urlName(const QString& name);
+// A name that names one file in a folder, whatever a sender or a typed line gave:
+// its last path part, without controls and "..", never empty, at most 200 characters.
+QString safeName(const QString& name);
 QString text(const QString& name, qint64 size, const QString& base, const QString& token,
              bool picture = false);
 

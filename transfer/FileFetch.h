@@ -1,6 +1,6 @@
 #pragma once
 
-#include "web/Sha256.h"
+#include "protocol/Sha256.h"
 
 #include <QFile>
 #include <QFutureWatcher>

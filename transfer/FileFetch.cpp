@@ -1,4 +1,4 @@
-#include "web/FileFetch.h"
+#include "transfer/FileFetch.h"
 
 #include <QDir>
 #include <QFileInfo>
