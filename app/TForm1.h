@@ -30,6 +30,8 @@ class RoomRecord;
 class TForm2;
 class TransferList;
 class HostFiles;
+class ChatLog;
+class PictureCache;
 
 // The main window: owns the room state, both socket components, every control of
 // the three pages and every whisper window.
@@ -81,6 +83,8 @@ public:
         std::function<void()> saveAs;
     };
     QHash<QString, OfferActions> offers;
+    // Pictures offered in the room, fetched and made small to show in the logs.
+    PictureCache* pictures = nullptr;
 
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -117,6 +121,12 @@ private:
     std::optional<QList<WebSeat::Said>> keptForNewcomers() const;
     void wireFiles();
     void enableWhisperDrop(TForm2* window);
+    // A picture pasted in an input line, sent as a PNG file named after the moment.
+    void sendPasted(const QByteArray& png, TForm2* whisper);
+    // What every log (the room's, each whisper window's) does with offers and pictures.
+    void wireLog(ChatLog* log);
+    void openPicture(const QByteArray& line);
+
     void sayOffer(const QByteArray& addressee, const QString& text);
     void sayOfferInWhisper(TForm2* window, const QString& text);
     void offerSeen(const QByteArray& line);

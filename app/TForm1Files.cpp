@@ -1,6 +1,7 @@
 // Sending files from the desktop: to the host's web surface at the room's port + 1,
 // then the offer said in the room as an ordinary talk or whisper line.
 #include "app/LocalAddress.h"
+#include "app/ProgramSettings.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "protocol/Attachment.h"
@@ -9,14 +10,19 @@
 #include "protocol/TypedLine.h"
 #include "protocol/Wire.h"
 #include "transfer/FileUpload.h"
+#include "transfer/PictureCache.h"
 #include "transfer/ReceivedOffer.h"
+#include "transfer/Thumbnail.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
 #include "ui/FileDrop.h"
 #include "ui/FlatButton.h"
+#include "ui/ImagePaste.h"
+#include "ui/PictureWindow.h"
 #include "ui/TForm2.h"
+#include "ui/ThumbnailPainter.h"
 #include "ui/TransferList.h"
 #include "web/WebGateway.h"
 
@@ -25,6 +31,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QThread>
@@ -33,6 +40,9 @@
 #include <sys/socket.h>
 
 namespace {
+
+// The box a thumbnail fits, in logical pixels.
+constexpr int kThumbnailSide = 240;
 
 // Where the room's host is, as this copy reached it: its web surface is one port up.
 bool hostAddress(int fd, QString* address, quint16* port) {
@@ -72,8 +82,25 @@ void TForm1::wireFiles() {
     FileDrop::enable(chat->Memo1, [this](const QStringList& files) {
         runGuarded([&] { sendFiles(files, nullptr); });
     });
-    connect(chat->Memo1, &ChatLog::fileChosen, this,
+    ImagePaste::enable(chat->Edit5, [this](const QByteArray& png) {
+        runGuarded([&] { sendPasted(png, nullptr); });
+    });
+    pictures = new PictureCache(this);
+    pictures->setLimit(qint64(ProgramSettings().pictureLimitMiB()) << 20);
+    pictures->setBox(QSize(kThumbnailSide, kThumbnailSide) * devicePixelRatio());
+    wireLog(chat->Memo1);
+}
+
+void TForm1::wireLog(ChatLog* log) {
+    connect(log, &ChatLog::fileChosen, this,
             guarded([this](const QByteArray& line, bool saveAs) { offerChosen(line, saveAs); }));
+    connect(log, &ChatLog::pictureOpened, this,
+            guarded([this](const QByteArray& line) { openPicture(line); }));
+    log->setPictures([this](const QString& token) {
+        const PictureCache::Look look = pictures->look(token);
+        return PictureLook{PictureLook::State(look.state), look.image, look.size, look.word};
+    });
+    connect(pictures, &PictureCache::changed, log, &ChatLog::attachmentsChanged);
 }
 
 void TForm1::enableWhisperDrop(TForm2* window) {
@@ -84,8 +111,48 @@ void TForm1::enableWhisperDrop(TForm2* window) {
                 sendFiles(files, target);
         });
     });
-    connect(window->Memo1, &ChatLog::fileChosen, this,
-            guarded([this](const QByteArray& line, bool saveAs) { offerChosen(line, saveAs); }));
+    ImagePaste::enable(window->Edit1, [this, target](const QByteArray& png) {
+        runGuarded([&] {
+            if (target)
+                sendPasted(png, target);
+        });
+    });
+    wireLog(window->Memo1);
+}
+
+void TForm1::sendPasted(const QByteArray& png, TForm2* whisper) {
+    QString error;
+    const QString path = pictures->keepPasted(png, &error);
+    if (path.isEmpty())
+        showNotice(QStringLiteral("不能保存粘贴的图片:%1").arg(error));
+    else
+        sendFiles({path}, whisper);
+}
+
+void TForm1::openPicture(const QByteArray& line) {
+    const auto offer = attachment::find(line);
+    if (!offer)
+        return;
+    const QString token = offer->token;
+    // Decoded off this thread, fitted to the screen; the window opens when it is.
+    auto* waiting = new QObject(this);
+    connect(pictures, &PictureCache::wholeReady, waiting,
+            guarded([this, waiting, token, line, name = offer->name](
+                        const QString& ready, const QImage& image, const QString& word) {
+                if (ready != token)
+                    return;
+                waiting->deleteLater();
+                if (image.isNull()) {
+                    showNotice(word);
+                    return;
+                }
+                auto* window = new PictureWindow(this, name, image, [this, line] {
+                    runGuarded([&] { offerChosen(line, true); });
+                });
+                window->show();
+            }));
+    const QSize screen = this->screen() != nullptr ? this->screen()->availableSize() : QSize();
+    pictures->loadWhole(token, screen * devicePixelRatio());
 }
 
 void TForm1::offerChosen(const QByteArray& line, bool saveAs) {
@@ -124,6 +191,8 @@ void TForm1::sendFiles(const QStringList& paths, TForm2* whisper) {
     for (const QString& path : paths) {
         auto* upload =
             new FileUpload(path, address, webPort, gb::toDisplay(room.ownNickname), proof, this);
+        // A picture keeps its bytes and name; its line only carries the picture's mark.
+        upload->setPicture(thumbnail::isPictureFile(path));
         TransferList::Row* row = transfers->add(QStringLiteral("发送 %1").arg(upload->fileName()),
                                                 [upload] { upload->cancel(); });
         connect(upload, &FileUpload::progress, transfers,
@@ -161,9 +230,15 @@ bool TForm1::webSurface(QString* address, quint16* webPort) {
 
 void TForm1::offerSeen(const QByteArray& line) {
     // One's own offers wait for a click: nobody fetches what they just sent.
-    if (wire::classifyLine(line, room.ownNickname) == wire::LineKind::Own)
+    const auto offer = attachment::find(line);
+    if (!offer)
         return;
-    if (const auto offer = attachment::find(line))
+    // A picture shows at once, one's own too: fetched from the room's own host.
+    QString address;
+    quint16 webPort = 0;
+    if (offer->picture && webSurface(&address, &webPort))
+        pictures->offered(*offer, QStringLiteral("http://%1:%2").arg(address).arg(webPort));
+    if (wire::classifyLine(line, room.ownNickname) != wire::LineKind::Own)
         addOffer(*offer);
 }
 

@@ -198,6 +198,10 @@ void FileFetch::readHead() {
         fail(QStringLiteral("主机没有给出文件的校验值"));
         return;
     }
+    if (maxSize_ >= 0 && size_ > maxSize_) {
+        fail(QStringLiteral("文件太大,没有自动接收"));
+        return;
+    }
     part_.seek(have_);
     inBody_ = true;
     take(rest);

@@ -26,6 +26,8 @@ FileUpload::FileUpload(const QString& path, const QString& hostAddress, quint16 
                           {QStringLiteral("from"), nickname_},
                           {QStringLiteral("name"), info.fileName()},
                           {QStringLiteral("size"), file_.size()}};
+        if (picture_)
+            offer.insert(QStringLiteral("picture"), true);
         if (!proof_.hostKey.isEmpty())
             offer.insert(QStringLiteral("hostKey"), QString::fromLatin1(proof_.hostKey));
         else

@@ -16,13 +16,14 @@ public:
         QRect box;
         QRect receive;
         QRect saveAs;
+        bool opens = false; // the box itself opens the attachment whole
     };
 
     virtual ~AttachmentPainter() = default;
 
-    // Laid out from `at`, no wider than `width`.
+    // Laid out from `at`, within `room` (what the log has beside and below it).
     virtual Parts place(const QStyleOptionViewItem& option, const fileoffer::Offer& offer,
-                        QPoint at, int width, bool buttons) const = 0;
+                        QPoint at, QSize room, bool buttons) const = 0;
     virtual void paint(QPainter* painter, const QStyleOptionViewItem& option,
                        const fileoffer::Offer& offer, const Parts& parts,
                        const QColor& ink) const = 0;

@@ -4,6 +4,7 @@
 #include "protocol/LineKind.h"
 #include "ui/ChatLogModel.h"
 
+#include <QAbstractScrollArea>
 #include <QDateTime>
 #include <QPainter>
 #include <QStyle>
@@ -81,10 +82,22 @@ const ChatLogDelegate::Laid& ChatLogDelegate::laidOut(const QString& text, const
     return laid;
 }
 
+QString ChatLogDelegate::drawnText(const QModelIndex& index) const {
+    const QString text = index.data().toString();
+    const auto* model = qobject_cast<const ChatLogModel*>(index.model());
+    if (model == nullptr || model->attachment(index.row()) != attachment::Kind::Picture)
+        return text;
+    // The picture stands for its address, which would take more lines than the words
+    // in a small log; the bytes, a copy and a saved log keep it.
+    const auto offer = model->offer(index.row());
+    const qsizetype at = offer ? text.lastIndexOf(offer->url) : -1;
+    return at > 0 ? text.left(at).trimmed() : text;
+}
+
 int ChatLogDelegate::textHeight(const QStyleOptionViewItem& option, const QModelIndex& index,
                                 int width) const {
     const int textWidth = std::max(width - timeWidth(option), 8);
-    const qreal height = laidOut(index.data().toString(), rowFont(option, index), textWidth).height;
+    const qreal height = laidOut(drawnText(index), rowFont(option, index), textWidth).height;
     return std::max(int(std::ceil(height)), option.fontMetrics.height());
 }
 
@@ -118,11 +131,18 @@ ChatLogDelegate::offerParts(const QStyleOptionViewItem& option, const QModelInde
         r.top() + headerHeight(option, index) + textHeight(option, index, r.width()) + kPad / 2;
     OfferParts parts;
     parts.offer = *offer;
-    parts.painter = &fileCard_;
-    // A file offered before this session is gone with its room: no buttons.
+    parts.painter = model->attachment(index.row()) == attachment::Kind::Picture
+                        ? static_cast<const AttachmentPainter*>(&thumbnail_)
+                        : &fileCard_;
+    // What was offered before this session is gone with its room: no buttons.
     const bool buttons = kindOf(index) != wire::LineKind::Own && !isEarlier(index);
+    // A row never outgrows the log: what is under the text gets the rest of its height.
+    const auto* view = qobject_cast<const QAbstractScrollArea*>(option.widget);
+    const int tall = view != nullptr ? view->viewport()->height() - (top - r.top()) - 2 * kPad
+                                     : std::numeric_limits<int>::max();
+    const QSize room(r.right() - left - kPad, std::max(tall, 48));
     static_cast<AttachmentPainter::Parts&>(parts) =
-        parts.painter->place(option, *offer, QPoint(left, top), r.right() - left - kPad, buttons);
+        parts.painter->place(option, *offer, QPoint(left, top), room, buttons);
     return parts;
 }
 
@@ -172,7 +192,7 @@ void ChatLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->drawText(QRect(r.left() + kEdge, r.top(), timeWidth(option), r.height()),
                       Qt::AlignLeft | Qt::AlignTop, time);
 
-    const QString shown = index.data().toString();
+    const QString shown = drawnText(index);
     QList<QTextLayout::FormatRange> marks;
     if (!found_.isEmpty()) {
         QTextLayout::FormatRange mark;

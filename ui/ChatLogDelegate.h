@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/FileCardPainter.h"
+#include "ui/ThumbnailPainter.h"
 
 #include <QFontMetrics>
 #include <QStyledItemDelegate>
@@ -26,6 +27,9 @@ public:
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
+    // How pictures look, as whoever fetches them says; without it they are file cards.
+    void setPictures(PictureLookup lookup) { thumbnail_.setLookup(std::move(lookup)); }
+
     // Text found by the find bar, marked wherever it shows; empty marks nothing.
     void setFound(const QString& text) { found_ = text; }
 
@@ -42,6 +46,8 @@ public:
 
 private:
     int timeWidth(const QStyleOptionViewItem& option) const;
+    // The row's words as drawn: a picture's address is left to the picture.
+    QString drawnText(const QModelIndex& index) const;
     QFont rowFont(const QStyleOptionViewItem& option, const QModelIndex& index) const;
     qreal layOut(QTextLayout& layout, qreal width) const;
     int textHeight(const QStyleOptionViewItem& option, const QModelIndex& index, int width) const;
@@ -59,6 +65,7 @@ private:
 
     QString found_;
     FileCardPainter fileCard_;
+    ThumbnailPainter thumbnail_;
     mutable std::array<Laid, 4> laid_; // the rows laid out last
     mutable size_t nextLaid_ = 0;
     mutable std::optional<QFontMetrics> timeMetrics_; // what timeWidth_ was measured with

@@ -24,8 +24,13 @@ QVariant ChatLogModel::data(const QModelIndex& index, int role) const {
         QString said = QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row))
                            .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         // The file card's buttons are drawn, not widgets: a reader hears the key instead.
-        if (kind(row) != wire::LineKind::Own && attachment(row) != attachment::Kind::None)
+        if (attachment(row) == attachment::Kind::Picture) {
+            if (const auto picture = offer(row))
+                said += QStringLiteral(",图片: %1 (%2),按空格键打开")
+                            .arg(picture->name, picture->sizeText);
+        } else if (kind(row) != wire::LineKind::Own && attachment(row) != attachment::Kind::None) {
             said += QStringLiteral(",文件:按空格键接收或另存为");
+        }
         return said;
     }
     case ArrivedRole:

@@ -18,8 +18,8 @@ int FileCardPainter::height(const QStyleOptionViewItem& option) {
 }
 
 AttachmentPainter::Parts FileCardPainter::place(const QStyleOptionViewItem& option,
-                                                const fileoffer::Offer& offer, QPoint at, int width,
-                                                bool buttons) const {
+                                                const fileoffer::Offer& offer, QPoint at,
+                                                QSize room, bool buttons) const {
     const QFontMetrics& fm = option.fontMetrics;
     const int saveW = fm.horizontalAdvance(QStringLiteral("另存为")) + 4 * kPad;
     const int takeW = fm.horizontalAdvance(QStringLiteral("接收")) + 4 * kPad;
@@ -28,7 +28,7 @@ AttachmentPainter::Parts FileCardPainter::place(const QStyleOptionViewItem& opti
                        fm.horizontalAdvance(offer.name + QStringLiteral("  ") + offer.sizeText) +
                        2 * kPad + (buttons ? takeW + saveW + 2 * kPad : 0) + 2;
     Parts parts;
-    parts.box = QRect(at, QSize(std::max(std::min(wanted, width), 8), height(option)));
+    parts.box = QRect(at, QSize(std::max(std::min(wanted, room.width()), 8), height(option)));
     if (buttons) {
         const int h = fm.height() + 2 * kPad;
         const int y = parts.box.top() + (parts.box.height() - h) / 2;

@@ -6,7 +6,7 @@
 class FileCardPainter : public AttachmentPainter {
 public:
     Parts place(const QStyleOptionViewItem& option, const fileoffer::Offer& offer, QPoint at,
-                int width, bool buttons) const override;
+                QSize room, bool buttons) const override;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const fileoffer::Offer& offer,
                const Parts& parts, const QColor& ink) const override;
 
