@@ -118,6 +118,14 @@ int main(int argc, char* argv[]) {
             log->scrollToLatest();
             const QPoint at = log->offerButton(int(log->lineCount() - 1), false).center();
             QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, at);
+        } else if (verb == QStringLiteral("picture")) {
+            // The size the desktop client draws its last line's picture at, if it does.
+            ChatLog* log = hua->chat->Memo1;
+            log->scrollToLatest();
+            const auto shown = [log] { return log->pictureRect(int(log->lineCount() - 1)); };
+            if (QTest::qWaitFor([&] { return !shown().isEmpty(); }, 15000))
+                PrintedDialogs::say(
+                    QStringLiteral("picture: %1x%2").arg(shown().width()).arg(shown().height()));
         } else if (verb == QStringLiteral("whispers")) {
             if (TForm2* window = huaWindow()) {
                 for (const QByteArray& line : window->lines())
