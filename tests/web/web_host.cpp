@@ -28,6 +28,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <cstdio>
@@ -126,6 +127,18 @@ int main(int argc, char* argv[]) {
             if (QTest::qWaitFor([&] { return !shown().isEmpty(); }, 15000))
                 PrintedDialogs::say(
                     QStringLiteral("picture: %1x%2").arg(shown().width()).arg(shown().height()));
+        } else if (verb == QStringLiteral("openpicture")) {
+            ChatLog* log = hua->chat->Memo1;
+            log->setCurrentIndex(log->model()->index(int(log->lineCount() - 1), 0));
+            QTest::keyClick(log, Qt::Key_Space);
+        } else if (verb == QStringLiteral("whisperpicture")) {
+            if (select(*hua, gb::fromTyped(rest.section(QLatin1Char(' '), 0, 0)))) {
+                hua->chat->Q1->trigger();
+                if (QTest::qWaitFor([&] { return huaWindow() != nullptr; }, 5000))
+                    hua->sendFiles({rest.section(QLatin1Char(' '), 1)}, huaWindow());
+            }
+        } else if (verb == QStringLiteral("shot")) {
+            QGuiApplication::primaryScreen()->grabWindow(0).save(rest); // the whole screen
         } else if (verb == QStringLiteral("whispers")) {
             if (TForm2* window = huaWindow()) {
                 for (const QByteArray& line : window->lines())
