@@ -470,19 +470,22 @@ function fileEntry(offer) {
 // A picture from this page's own host, never from an address in the line; one that
 // does not decode leaves the file entry as it is.
 function picture(offer, href) {
+  const row = document.createElement('span');
+  row.className = 'pictureRow';
   const img = document.createElement('img');
   img.className = 'picture';
   img.alt = offer.name;
   img.loading = 'lazy';
   img.tabIndex = 0;
-  img.addEventListener('error', () => img.remove());
+  img.addEventListener('error', () => row.remove());
   const whole = () => { if (img.requestFullscreen) img.requestFullscreen().catch(() => {}); };
   img.addEventListener('click', whole);
   img.addEventListener('keydown', (e) => {
     if (e.key === 'Enter' || e.key === ' ') { e.preventDefault(); whole(); }
   });
   img.src = href;
-  return img;
+  row.append(img);
+  return row;
 }
 
 // What may be sent ahead of the host's word on how much it has, and one frame's worth.
