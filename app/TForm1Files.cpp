@@ -134,21 +134,35 @@ void TForm1::openPicture(const QByteArray& line) {
     if (!offer)
         return;
     const QString token = offer->token;
+    // One window a picture: a second click shows the one there, or the one on its way.
+    const QString name = QStringLiteral("picture:") + token;
+    for (PictureWindow* open : findChildren<PictureWindow*>(Qt::FindDirectChildrenOnly)) {
+        if (open->property("token") == token) {
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    }
+    if (findChild<QObject*>(name, Qt::FindDirectChildrenOnly) != nullptr)
+        return;
     // Decoded off this thread, fitted to the screen; the window opens when it is.
     auto* waiting = new QObject(this);
+    waiting->setObjectName(name);
     connect(pictures, &PictureCache::wholeReady, waiting,
-            guarded([this, waiting, token, line, name = offer->name](
+            guarded([this, waiting, token, line, shown = offer->name](
                         const QString& ready, const QImage& image, const QString& word) {
                 if (ready != token)
                     return;
+                waiting->setObjectName(QString());
                 waiting->deleteLater();
                 if (image.isNull()) {
                     showNotice(word);
                     return;
                 }
-                auto* window = new PictureWindow(this, name, image, [this, line] {
+                auto* window = new PictureWindow(this, shown, image, [this, line] {
                     runGuarded([&] { offerChosen(line, true); });
                 });
+                window->setProperty("token", token);
                 window->show();
             }));
     const QSize screen = this->screen() != nullptr ? this->screen()->availableSize() : QSize();

@@ -144,6 +144,10 @@ private slots:
         QTRY_VERIFY((window = carl->findChild<PictureWindow*>()) != nullptr);
         QCOMPARE(window->picture->pixmap().size(), original.size());
         QVERIFY(window->saveAs->isVisible());
+        // Opening it again shows the same window.
+        QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, shown.center());
+        QTest::qWait(200);
+        QCOMPARE(carl->findChildren<PictureWindow*>().size(), 1);
     }
 
     void pastedInAWhisperShowsInThePeersWindow() {
