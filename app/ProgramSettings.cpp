@@ -9,6 +9,7 @@ const char* const kWebJoin = "webJoin";
 const char* const kAnnounce = "announce";
 const char* const kFileLimit = "files/perFileMiB";
 const char* const kRoomLimit = "files/perRoomGiB";
+const char* const kPictureLimit = "pictures/inlineMiB";
 const char* const kRoomHistory = "roomHistory";
 const char* const kHistoryLines = "history/linesForNewcomers";
 const char* const kKeepLines = "history/keepLines";
@@ -49,6 +50,10 @@ int ProgramSettings::fileLimitMiB() const {
 void ProgramSettings::setFileLimitMiB(int mib) {
     store_.setValue(QLatin1String(kFileLimit), mib);
     store_.sync();
+}
+
+int ProgramSettings::pictureLimitMiB() const {
+    return std::clamp(store_.value(QLatin1String(kPictureLimit), 10).toInt(), 0, 2048);
 }
 
 int ProgramSettings::roomLimitGiB() const {

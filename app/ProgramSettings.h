@@ -22,6 +22,8 @@ public:
     int fileLimitMiB() const;
     void setFileLimitMiB(int mib);
     int roomLimitGiB() const;
+    // Offered pictures up to this size show inline, fetched at once; larger stay files.
+    int pictureLimitMiB() const;
     void setRoomLimitGiB(int gib);
 
     // Whether a room hosted here keeps its public talk for later, and how much a

@@ -4,6 +4,7 @@
 #include "client/RoomClient.h"
 #include "host/RoomHost.h"
 #include "net/Sockets.h"
+#include "protocol/FileOffer.h"
 #include "protocol/RoomState.h"
 #include "protocol/RoomView.h"
 #include "web/WebSeat.h"
@@ -33,6 +34,8 @@ class HistoryFetch;
 class TForm2;
 class TransferList;
 class HostFiles;
+class ChatLog;
+class PictureCache;
 
 // The main window: owns the room state, both socket components, every control of
 // the three pages and every whisper window.
@@ -93,6 +96,8 @@ public:
         std::function<void()> saveAs;
     };
     QHash<QString, OfferActions> offers;
+    // Pictures offered in the room, fetched and made small to show in the logs.
+    PictureCache* pictures = nullptr;
 
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -136,11 +141,17 @@ private:
     void dropHistoryFetch();
     void wireFiles();
     void enableWhisperDrop(TForm2* window);
+    // A picture pasted in an input line, sent as a PNG file named after the moment.
+    void sendPasted(const QByteArray& png, TForm2* whisper);
+    // What every log (the room's, each whisper window's) does with offers and pictures.
+    void wireLog(ChatLog* log);
+    void openPicture(const QByteArray& line);
+
     void sayOffer(const QByteArray& addressee, const QString& text);
     void sayOfferInWhisper(TForm2* window, const QString& text);
     void offerSeen(const QByteArray& line);
     // Makes an offer's entry in the transfer window once; false when it cannot be fetched.
-    bool addOffer(const QByteArray& line);
+    bool addOffer(const fileoffer::Offer& offer);
     // 接收 or 另存为 on an offer's entry in a log.
     void offerChosen(const QByteArray& line, bool saveAs);
     bool webSurface(QString* address, quint16* webPort);

@@ -1,25 +1,31 @@
 // Sending files from the desktop: to the host's web surface at the room's port + 1,
 // then the offer said in the room as an ordinary talk or whisper line.
 #include "app/LocalAddress.h"
+#include "app/ProgramSettings.h"
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "net/Endpoint.h"
+#include "protocol/Attachment.h"
 #include "protocol/FileOffer.h"
 #include "protocol/Gb.h"
 #include "protocol/LineKind.h"
 #include "protocol/TypedLine.h"
 #include "protocol/Wire.h"
+#include "transfer/FileUpload.h"
+#include "transfer/PictureCache.h"
+#include "transfer/ReceivedOffer.h"
+#include "transfer/Thumbnail.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
 #include "ui/FileDrop.h"
 #include "ui/FlatButton.h"
+#include "ui/ImagePaste.h"
+#include "ui/PictureWindow.h"
 #include "ui/TForm2.h"
+#include "ui/ThumbnailPainter.h"
 #include "ui/TransferList.h"
-#include "web/FileFetch.h"
-#include "web/FileStore.h"
-#include "web/FileUpload.h"
 #include "web/WebGateway.h"
 
 #include <QDir>
@@ -27,11 +33,19 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
 #include <memory>
+
+namespace {
+
+// The box a thumbnail fits, in logical pixels.
+constexpr int kThumbnailSide = 240;
+
+} // namespace
 
 void TForm1::wireFiles() {
     downloadFolder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
@@ -46,8 +60,25 @@ void TForm1::wireFiles() {
     FileDrop::enable(chat->Memo1, [this](const QStringList& files) {
         runGuarded([&] { sendFiles(files, nullptr); });
     });
-    connect(chat->Memo1, &ChatLog::fileChosen, this,
+    ImagePaste::enable(chat->Edit5, [this](const QByteArray& png) {
+        runGuarded([&] { sendPasted(png, nullptr); });
+    });
+    pictures = new PictureCache(this);
+    pictures->setLimit(qint64(ProgramSettings().pictureLimitMiB()) << 20);
+    pictures->setBox(QSize(kThumbnailSide, kThumbnailSide) * devicePixelRatio());
+    wireLog(chat->Memo1);
+}
+
+void TForm1::wireLog(ChatLog* log) {
+    connect(log, &ChatLog::fileChosen, this,
             guarded([this](const QByteArray& line, bool saveAs) { offerChosen(line, saveAs); }));
+    connect(log, &ChatLog::pictureOpened, this,
+            guarded([this](const QByteArray& line) { openPicture(line); }));
+    log->setPictures([this](const QString& token) {
+        const PictureCache::Look look = pictures->look(token);
+        return PictureLook{PictureLook::State(look.state), look.image, look.size, look.word};
+    });
+    connect(pictures, &PictureCache::changed, log, &ChatLog::attachmentsChanged);
 }
 
 void TForm1::enableWhisperDrop(TForm2* window) {
@@ -58,13 +89,67 @@ void TForm1::enableWhisperDrop(TForm2* window) {
                 sendFiles(files, target);
         });
     });
-    connect(window->Memo1, &ChatLog::fileChosen, this,
-            guarded([this](const QByteArray& line, bool saveAs) { offerChosen(line, saveAs); }));
+    ImagePaste::enable(window->Edit1, [this, target](const QByteArray& png) {
+        runGuarded([&] {
+            if (target)
+                sendPasted(png, target);
+        });
+    });
+    wireLog(window->Memo1);
+}
+
+void TForm1::sendPasted(const QByteArray& png, TForm2* whisper) {
+    QString error;
+    const QString path = pictures->keepPasted(png, &error);
+    if (path.isEmpty())
+        showNotice(QStringLiteral("不能保存粘贴的图片:%1").arg(error));
+    else
+        sendFiles({path}, whisper);
+}
+
+void TForm1::openPicture(const QByteArray& line) {
+    const auto offer = attachment::find(line);
+    if (!offer)
+        return;
+    const QString token = offer->token;
+    // One window a picture: a second click shows the one there, or the one on its way.
+    const QString name = QStringLiteral("picture:") + token;
+    for (PictureWindow* open : findChildren<PictureWindow*>(Qt::FindDirectChildrenOnly)) {
+        if (open->property("token") == token) {
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    }
+    if (findChild<QObject*>(name, Qt::FindDirectChildrenOnly) != nullptr)
+        return;
+    // Decoded off this thread, fitted to the screen; the window opens when it is.
+    auto* waiting = new QObject(this);
+    waiting->setObjectName(name);
+    connect(pictures, &PictureCache::wholeReady, waiting,
+            guarded([this, waiting, token, line, shown = offer->name](
+                        const QString& ready, const QImage& image, const QString& word) {
+                if (ready != token)
+                    return;
+                waiting->setObjectName(QString());
+                waiting->deleteLater();
+                if (image.isNull()) {
+                    showNotice(word);
+                    return;
+                }
+                auto* window = new PictureWindow(this, shown, image, [this, line] {
+                    runGuarded([&] { offerChosen(line, true); });
+                });
+                window->setProperty("token", token);
+                window->show();
+            }));
+    const QSize screen = this->screen() != nullptr ? this->screen()->availableSize() : QSize();
+    pictures->loadWhole(token, screen * devicePixelRatio());
 }
 
 void TForm1::offerChosen(const QByteArray& line, bool saveAs) {
-    const auto offer = fileoffer::find(gb::toDisplay(line).trimmed());
-    if (!offer || !addOffer(line)) {
+    const auto offer = attachment::find(line);
+    if (!offer || !addOffer(*offer)) {
         showNotice(QStringLiteral("没有连接到聊天室的网页服务,不能接收文件。"));
         return;
     }
@@ -98,6 +183,8 @@ void TForm1::sendFiles(const QStringList& paths, TForm2* whisper) {
     for (const QString& path : paths) {
         auto* upload =
             new FileUpload(path, address, webPort, gb::toDisplay(room.ownNickname), proof, this);
+        // A picture keeps its bytes and name; its line only carries the picture's mark.
+        upload->setPicture(thumbnail::isPictureFile(path));
         TransferList::Row* row = transfers->add(QStringLiteral("发送 %1").arg(upload->fileName()),
                                                 [upload] { upload->cancel(); });
         connect(upload, &FileUpload::progress, transfers,
@@ -140,93 +227,61 @@ bool TForm1::webSurface(QString* address, quint16* webPort) {
 
 void TForm1::offerSeen(const QByteArray& line) {
     // One's own offers wait for a click: nobody fetches what they just sent.
+    const auto offer = attachment::find(line);
+    if (!offer)
+        return;
+    // A picture shows at once, one's own too: fetched from the room's own host.
+    QString address;
+    quint16 webPort = 0;
+    if (offer->picture && webSurface(&address, &webPort))
+        pictures->offered(*offer, QStringLiteral("http://%1:%2").arg(address).arg(webPort));
     if (wire::classifyLine(line, room.ownNickname) != wire::LineKind::Own)
-        addOffer(line);
+        addOffer(*offer);
 }
 
-bool TForm1::addOffer(const QByteArray& line) {
-    const auto offer = fileoffer::find(gb::toDisplay(line).trimmed());
-    if (!offer)
-        return false;
-    if (offers.contains(offer->token))
+bool TForm1::addOffer(const fileoffer::Offer& offer) {
+    if (offers.contains(offer.token))
         return true; // an offer said again (anyone may repeat a line) keeps its one entry
-    // Fetched only from the room's own host, whatever address a line names.
     QString address;
     quint16 webPort = 0;
     if (!webSurface(&address, &webPort))
         return false;
-    const QUrl url(QStringLiteral("http://%1:%2/f/%3/%4")
-                       .arg(address)
-                       .arg(webPort)
-                       .arg(offer->token, offer->urlName));
-    // Anyone can type an offer line: the name is made safe again before it names a file.
-    const QString name = FileStore::safeName(QUrl::fromPercentEncoding(offer->urlName.toUtf8()));
+    auto* received =
+        new ReceivedOffer(offer, QStringLiteral("http://%1:%2").arg(address).arg(webPort), this);
     if (transfers == nullptr)
         transfers = new TransferList(this);
-    struct State {
-        QString target;
-        QPointer<FileFetch> fetch;
-        bool saved = false;
+    const auto receive = [this, received] { received->receiveInto(downloadFolder); };
+    const auto saveAs = [this, received] {
+        if (received->state() == ReceivedOffer::State::Fetching ||
+            received->state() == ReceivedOffer::State::Saved)
+            return;
+        if (const auto chosen = Dialogs::instance().saveDownload(
+                this, QDir(downloadFolder).filePath(received->fileName())))
+            received->fetchTo(*chosen);
     };
-    auto state = std::make_shared<State>();
-    auto* row = new TransferList::Row*(nullptr);
-    auto begin = [this, url, state, row](const QString& target) {
-        TransferList::Row* r = *row;
-        if (state->fetch || state->saved)
-            return; // on its way or there already: the transfer window says which
-        state->target = target;
+    offers.insert(offer.token, {receive, saveAs});
+    TransferList::Row* r =
+        transfers->addOffer(QStringLiteral("%1 (%2)").arg(offer.name, offer.sizeText),
+                            offer.sizeText, receive, saveAs, [received] { received->cancel(); });
+    // The row's widgets go with the window: nothing is said to them after that.
+    connect(received, &ReceivedOffer::started, r->bar, [r] {
         r->receive->setEnabled(false);
         r->saveAs->setEnabled(false);
         r->cancel->setEnabled(true);
         r->restart();
-        auto* fetch = new FileFetch(url, target, this);
-        state->fetch = fetch;
-        connect(fetch, &FileFetch::progress, transfers,
-                [r](qint64 have, qint64 size) { r->setProgress(have, size); });
-        connect(fetch, &FileFetch::done, transfers, [r, fetch, state](const QString& saved) {
-            state->saved = true;
-            r->finish(QStringLiteral("已保存为 %1").arg(saved));
-            r->receive->setEnabled(false);
-            fetch->deleteLater();
-        });
-        connect(fetch, &FileFetch::failed, transfers, [r, fetch](const QString& word) {
-            r->setState(word, true);
-            r->cancel->setEnabled(false);
-            r->receive->setText(QStringLiteral("继续"));
-            r->receive->setEnabled(true);
-            fetch->deleteLater();
-        });
-        fetch->start();
-    };
-    const auto receive = [this, state, begin, name] {
-        // 继续 goes on into the same .part; the first 接收 picks a name nobody has.
-        begin(state->target.isEmpty() ? FileFetch::freeName(QDir(downloadFolder).filePath(name))
-                                      : state->target);
-    };
-    const auto saveAs = [this, state, begin, name] {
-        if (state->fetch || state->saved)
-            return;
-        if (const auto chosen =
-                Dialogs::instance().saveDownload(this, QDir(downloadFolder).filePath(name)))
-            begin(*chosen);
-    };
-    offers.insert(offer->token, {receive, saveAs});
-    *row = transfers->addOffer(
-        QStringLiteral("%1 (%2)").arg(offer->name, offer->sizeText), offer->sizeText, receive,
-        saveAs, [state, row] {
-            if (!state->fetch)
-                return;
-            state->fetch->cancel();
-            state->fetch->deleteLater();
-            TransferList::Row* r = *row;
-            r->setState(
-                QStringLiteral("已取消;收到的部分留在 %1.part,点 继续 接着收").arg(state->target));
-            r->cancel->setEnabled(false);
-            r->receive->setText(QStringLiteral("继续"));
-            r->receive->setEnabled(true);
-        });
-    // The row pointer's holder lives as long as the row's widgets.
-    connect((*row)->bar, &QObject::destroyed, transfers, [row] { delete row; });
+    });
+    connect(received, &ReceivedOffer::progress, r->bar,
+            [r](qint64 have, qint64 size) { r->setProgress(have, size); });
+    connect(received, &ReceivedOffer::saved, r->bar, [r](const QString& saved) {
+        r->finish(QStringLiteral("已保存为 %1").arg(saved));
+        r->receive->setEnabled(false);
+    });
+    connect(received, &ReceivedOffer::stopped, r->bar, [r](const QString& word, bool failed) {
+        r->setState(word, failed);
+        r->cancel->setEnabled(false);
+        r->receive->setText(QStringLiteral("继续"));
+        r->receive->setEnabled(true);
+    });
     return true;
 }
 

@@ -9,7 +9,7 @@
 #include "ui/ChatPage.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
-#include "web/HistoryFetch.h"
+#include "transfer/HistoryFetch.h"
 
 #include <QCheckBox>
 #include <QDir>

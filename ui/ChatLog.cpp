@@ -571,15 +571,35 @@ void ChatLog::keyPressEvent(QKeyEvent* event) {
     QAbstractItemView::keyPressEvent(event);
 }
 
-QRect ChatLog::offerButton(int row, bool saveAs) const {
+std::optional<ChatLogDelegate::OfferParts> ChatLog::partsOf(int row) const {
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     const QModelIndex index = model_->index(row);
     option.rect = visualRect(index);
     if (option.rect.isEmpty())
-        return {};
-    const auto parts = delegate_->offerParts(option, index);
+        return std::nullopt;
+    return delegate_->offerParts(option, index);
+}
+
+QRect ChatLog::offerButton(int row, bool saveAs) const {
+    const auto parts = partsOf(row);
     return !parts ? QRect() : saveAs ? parts->saveAs : parts->receive;
+}
+
+QRect ChatLog::pictureRect(int row) const {
+    const auto parts = partsOf(row);
+    return parts && parts->opens ? parts->box : QRect();
+}
+
+void ChatLog::setPictures(std::function<PictureLook(const QString&)> lookup) {
+    delegate_->setPictures(std::move(lookup));
+    attachmentsChanged();
+}
+
+void ChatLog::attachmentsChanged() {
+    forgetHeights();
+    scheduleRelayout();
+    viewport()->update();
 }
 
 int ChatLog::offerButtonAt(const QPoint& point, int* row) const {
@@ -587,9 +607,12 @@ int ChatLog::offerButtonAt(const QPoint& point, int* row) const {
     if (!index.isValid())
         return 0;
     *row = index.row();
-    return offerButton(*row, false).contains(point)  ? 1
-           : offerButton(*row, true).contains(point) ? 2
-                                                     : 0;
+    const auto parts = partsOf(*row);
+    return !parts                                       ? 0
+           : parts->receive.contains(point)             ? 1
+           : parts->saveAs.contains(point)              ? 2
+           : parts->opens && parts->box.contains(point) ? 3
+                                                        : 0;
 }
 
 void ChatLog::mousePressEvent(QMouseEvent* event) {
@@ -601,7 +624,11 @@ void ChatLog::mousePressEvent(QMouseEvent* event) {
         return;
     }
     setCurrentIndex(model_->index(row));
-    emit fileChosen(model_->store().line(row).toByteArray(), button == 2);
+    const QByteArray line = model_->store().line(row).toByteArray();
+    if (button == 3)
+        emit pictureOpened(line);
+    else
+        emit fileChosen(line, button == 2);
     event->accept();
 }
 
@@ -615,11 +642,11 @@ void ChatLog::mouseMoveEvent(QMouseEvent* event) {
 }
 
 bool ChatLog::openOfferMenu(int row) {
-    QStyleOptionViewItem option;
-    initViewItemOption(&option);
-    const QModelIndex index = model_->index(row);
-    option.rect = visualRect(index);
-    const auto parts = delegate_->offerParts(option, index);
+    const auto parts = partsOf(row);
+    if (parts && parts->opens) {
+        emit pictureOpened(model_->store().line(row).toByteArray());
+        return true;
+    }
     if (!parts || !parts->receive.isValid())
         return false;
     delete offerMenu_;
@@ -628,11 +655,11 @@ bool ChatLog::openOfferMenu(int row) {
     offerMenu_->setAttribute(Qt::WA_DeleteOnClose);
     const QByteArray line = model_->store().line(row).toByteArray();
     // The file's name in each item, so a screen reader says what is taken.
-    offerMenu_->addAction(QStringLiteral("接收 %1").arg(parts->name), this,
+    offerMenu_->addAction(QStringLiteral("接收 %1").arg(parts->offer.name), this,
                           [this, line] { emit fileChosen(line, false); });
     offerMenu_->addAction(QStringLiteral("另存为..."), this,
                           [this, line] { emit fileChosen(line, true); });
-    offerMenu_->popup(viewport()->mapToGlobal(parts->card.bottomLeft()));
+    offerMenu_->popup(viewport()->mapToGlobal(parts->box.bottomLeft()));
     offerMenu_->setActiveAction(offerMenu_->actions().constFirst());
     return true;
 }

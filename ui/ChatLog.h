@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/ChatLogDelegate.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -9,8 +11,10 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 
-class ChatLogDelegate;
+struct PictureLook;
+
 class ChatLogScrollBar;
 class ChatLogModel;
 class FindBar;
@@ -22,7 +26,8 @@ class QToolButton;
 // laid out (wrapped to the width) and painted only while visible. It scrolls by
 // whole lines; while scrolled up, new lines leave the view where it is and a marker
 // counts them. Ctrl+F opens a find bar over it. A line offering a file shows 接收 and
-// 另存为; Space on it opens the same two as a menu.
+// 另存为; Space on it opens the same two as a menu. A picture shows as a thumbnail that
+// a click or Space opens whole.
 class ChatLog : public QListView {
     Q_OBJECT
 
@@ -63,6 +68,12 @@ public:
     QMenu* offerMenu() const { return offerMenu_; }
     // Where a shown row's 接收 or 另存为 is drawn, in the viewport; empty for none.
     QRect offerButton(int row, bool saveAs) const;
+    // Where a shown row's picture is drawn, when it shows as one; empty otherwise.
+    QRect pictureRect(int row) const;
+
+    void setPictures(std::function<PictureLook(const QString& token)> lookup);
+    // A picture came in or went: rows are measured again.
+    void attachmentsChanged();
 
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
@@ -74,6 +85,8 @@ public:
 signals:
     // 接收 (saveAs false) or 另存为 chosen on the line with these bytes.
     void fileChosen(const QByteArray& line, bool saveAs);
+    // A picture's thumbnail clicked, or Space on its row.
+    void pictureOpened(const QByteArray& line);
 
 protected:
     bool event(QEvent* event) override;
@@ -112,8 +125,9 @@ private:
     void placeOverlays();
     void updateMarker();
     void announceRows(int start, int end);
-    // The offer's button under a point: 0 none, 1 接收, 2 另存为.
+    // The offer's part under a point: 0 none, 1 接收, 2 另存为, 3 the picture.
     int offerButtonAt(const QPoint& point, int* row) const;
+    std::optional<ChatLogDelegate::OfferParts> partsOf(int row) const;
     bool openOfferMenu(int row);
 
     void findChanged(const QString& text);

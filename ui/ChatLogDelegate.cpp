@@ -1,10 +1,10 @@
 #include "ui/ChatLogDelegate.h"
 
-#include "protocol/FileOffer.h"
+#include "protocol/Attachment.h"
 #include "protocol/LineKind.h"
 #include "ui/ChatLogModel.h"
 
-#include <QApplication>
+#include <QAbstractScrollArea>
 #include <QDateTime>
 #include <QPainter>
 #include <QStyle>
@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kGap = 6;  // between the time column and the line
 constexpr int kEdge = 3; // left of the time column; the band's bar is this wide
-constexpr int kPad = 4;  // inside the file card and around its buttons
+constexpr int kPad = 4;  // around an attachment
 
 wire::LineKind kindOf(const QModelIndex& index) {
     return wire::LineKind(index.data(ChatLogModel::KindRole).toInt());
@@ -82,15 +82,23 @@ const ChatLogDelegate::Laid& ChatLogDelegate::laidOut(const QString& text, const
     return laid;
 }
 
+QString ChatLogDelegate::drawnText(const QModelIndex& index) const {
+    const QString text = index.data().toString();
+    const auto* model = qobject_cast<const ChatLogModel*>(index.model());
+    if (model == nullptr || model->attachment(index.row()) != attachment::Kind::Picture)
+        return text;
+    // The picture stands for its address, which would take more lines than the words
+    // in a small log; the bytes, a copy and a saved log keep it.
+    const auto offer = model->offer(index.row());
+    const qsizetype at = offer ? text.lastIndexOf(offer->url) : -1;
+    return at > 0 ? text.left(at).trimmed() : text;
+}
+
 int ChatLogDelegate::textHeight(const QStyleOptionViewItem& option, const QModelIndex& index,
                                 int width) const {
     const int textWidth = std::max(width - timeWidth(option), 8);
-    const qreal height = laidOut(index.data().toString(), rowFont(option, index), textWidth).height;
+    const qreal height = laidOut(drawnText(index), rowFont(option, index), textWidth).height;
     return std::max(int(std::ceil(height)), option.fontMetrics.height());
-}
-
-int ChatLogDelegate::cardHeight(const QStyleOptionViewItem& option) const {
-    return option.fontMetrics.height() + 4 * kPad + 2;
 }
 
 int ChatLogDelegate::headerHeight(const QStyleOptionViewItem& option,
@@ -104,89 +112,38 @@ int ChatLogDelegate::rowHeight(const QStyleOptionViewItem& option, const QModelI
                                int width) const {
     QStyleOptionViewItem at = option;
     at.rect = QRect(0, 0, width, 0);
-    const bool card = offerParts(at, index).has_value();
+    const auto parts = offerParts(at, index);
     return headerHeight(option, index) + textHeight(option, index, width) +
-           (card ? cardHeight(option) + kPad : 0);
+           (parts ? parts->box.height() + kPad : 0);
 }
 
 std::optional<ChatLogDelegate::OfferParts>
 ChatLogDelegate::offerParts(const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    const QString shown = index.data().toString();
-    // Most lines offer nothing: the cheap look first.
-    if (!shown.contains(QStringLiteral("[文件] ")))
+    const auto* model = qobject_cast<const ChatLogModel*>(index.model());
+    if (model == nullptr || model->attachment(index.row()) == attachment::Kind::None)
         return std::nullopt;
-    const auto offer = fileoffer::find(shown);
+    const auto offer = model->offer(index.row());
     if (!offer)
         return std::nullopt;
     const QRect r = option.rect;
     const int left = r.left() + timeWidth(option);
     const int top =
         r.top() + headerHeight(option, index) + textHeight(option, index, r.width()) + kPad / 2;
-    const QFontMetrics& fm = option.fontMetrics;
     OfferParts parts;
-    parts.name = offer->name;
-    parts.size = offer->sizeText;
-    // A file offered before this session is gone with its room: a card without buttons.
+    parts.offer = *offer;
+    parts.painter = model->attachment(index.row()) == attachment::Kind::Picture
+                        ? static_cast<const AttachmentPainter*>(&thumbnail_)
+                        : &fileCard_;
+    // What was offered before this session is gone with its room: no buttons.
     const bool buttons = kindOf(index) != wire::LineKind::Own && !isEarlier(index);
-    const int saveW = fm.horizontalAdvance(QStringLiteral("另存为")) + 4 * kPad;
-    const int takeW = fm.horizontalAdvance(QStringLiteral("接收")) + 4 * kPad;
-    // Icon, name and size as paintCard spaces them, then the buttons.
-    const int wanted = 4 * kPad + fm.height() +
-                       fm.horizontalAdvance(offer->name + QStringLiteral("  ") + offer->sizeText) +
-                       2 * kPad + (buttons ? takeW + saveW + 2 * kPad : 0) + 2;
-    const int width = std::max(std::min(wanted, r.right() - left - kPad), 8);
-    parts.card = QRect(left, top, width, cardHeight(option));
-    if (buttons) {
-        const int h = fm.height() + 2 * kPad;
-        const int y = parts.card.top() + (parts.card.height() - h) / 2;
-        parts.saveAs = QRect(parts.card.right() - kPad - saveW, y, saveW, h);
-        parts.receive = QRect(parts.saveAs.left() - kPad - takeW, y, takeW, h);
-    }
+    // A row never outgrows the log: what is under the text gets the rest of its height.
+    const auto* view = qobject_cast<const QAbstractScrollArea*>(option.widget);
+    const int tall = view != nullptr ? view->viewport()->height() - (top - r.top()) - 2 * kPad
+                                     : std::numeric_limits<int>::max();
+    const QSize room(r.right() - left - kPad, std::max(tall, 48));
+    static_cast<AttachmentPainter::Parts&>(parts) =
+        parts.painter->place(option, *offer, QPoint(left, top), room, buttons);
     return parts;
-}
-
-void ChatLogDelegate::paintCard(QPainter* painter, const QStyleOptionViewItem& option,
-                                const OfferParts& parts, const QColor& ink) const {
-    const QColor base = option.palette.color(QPalette::Base);
-    const QColor text = option.palette.color(QPalette::Text);
-    painter->setPen(mix(base, text, 0.35));
-    painter->setBrush(mix(base, text, 0.04));
-    painter->drawRoundedRect(QRectF(parts.card).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
-    const QFontMetrics& fm = option.fontMetrics;
-    QStyle* style = option.widget != nullptr ? option.widget->style() : QApplication::style();
-    const int icon = fm.height();
-    const QRect iconRect(parts.card.left() + 2 * kPad,
-                         parts.card.top() + (parts.card.height() - icon) / 2, icon, icon);
-    style->standardIcon(QStyle::SP_FileIcon, nullptr, option.widget).paint(painter, iconRect);
-    const int textLeft = iconRect.right() + 2 * kPad;
-    const int textRight =
-        (parts.receive.isValid() ? parts.receive.left() : parts.card.right()) - 2 * kPad;
-    const QString size = QStringLiteral("  ") + parts.size;
-    const int sizeWidth = fm.horizontalAdvance(size);
-    const QString name =
-        fm.elidedText(parts.name, Qt::ElideMiddle, std::max(textRight - textLeft - sizeWidth, 0));
-    const QRect nameRect(textLeft, parts.card.top(), fm.horizontalAdvance(name),
-                         parts.card.height());
-    painter->setFont(option.font);
-    painter->setPen(ink);
-    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, name);
-    painter->setPen(mix(ink, base, 0.45));
-    painter->drawText(QRect(nameRect.right(), parts.card.top(), sizeWidth, parts.card.height()),
-                      Qt::AlignLeft | Qt::AlignVCenter, size);
-    const auto button = [&](const QRect& rect, const QString& label) {
-        QStyleOptionButton b;
-        if (option.widget != nullptr)
-            b.initFrom(option.widget);
-        b.rect = rect;
-        b.text = label;
-        b.state = QStyle::State_Enabled | QStyle::State_Raised;
-        b.palette = option.palette;
-        style->drawControl(QStyle::CE_PushButton, &b, painter, option.widget);
-    };
-    if (parts.receive.isValid()) {
-        button(parts.receive, QStringLiteral("接收"));
-        button(parts.saveAs, QStringLiteral("另存为"));
-    }
 }
 
 QSize ChatLogDelegate::sizeHint(const QStyleOptionViewItem& option,
@@ -235,7 +192,7 @@ void ChatLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->drawText(QRect(r.left() + kEdge, r.top(), timeWidth(option), r.height()),
                       Qt::AlignLeft | Qt::AlignTop, time);
 
-    const QString shown = index.data().toString();
+    const QString shown = drawnText(index);
     QList<QTextLayout::FormatRange> marks;
     if (!found_.isEmpty()) {
         QTextLayout::FormatRange mark;
@@ -260,6 +217,6 @@ void ChatLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         layout.draw(painter, at);
     }
     if (const auto parts = offerParts(option, index))
-        paintCard(painter, option, *parts, ink);
+        parts->painter->paint(painter, option, parts->offer, *parts, ink);
     painter->restore();
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ui/FileCardPainter.h"
+#include "ui/ThumbnailPainter.h"
+
 #include <QFontMetrics>
 #include <QStyledItemDelegate>
 #include <QTextLayout>
@@ -11,7 +14,7 @@
 // wrapped to the width. Lines to the reader are bold on a band, the reader's own
 // lines on a fainter band; both are mixed from the log's own text and background
 // colours, so they read well whatever colours were chosen. A line that offers a file
-// gets a card under it with the file's name, its size and 接收 / 另存为. Drawing only.
+// gets what its attachment's painter draws under it. Drawing only.
 class ChatLogDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
@@ -24,32 +27,31 @@ public:
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
+    // How pictures look, as whoever fetches them says; without it they are file cards.
+    void setPictures(PictureLookup lookup) { thumbnail_.setLookup(std::move(lookup)); }
+
     // Text found by the find bar, marked wherever it shows; empty marks nothing.
     void setFound(const QString& text) { found_ = text; }
 
     static QColor mix(const QColor& from, const QColor& to, qreal amount);
 
-    // Where a row's file card and its two buttons are; nothing for a row without an
-    // offer. The buttons are empty for the reader's own offers.
-    struct OfferParts {
-        QRect card;
-        QRect receive;
-        QRect saveAs;
-        QString name;
-        QString size;
+    // Where a row's attachment and its two buttons are; nothing for a row without an
+    // offer. The buttons are empty for the reader's own offers and for earlier ones.
+    struct OfferParts : AttachmentPainter::Parts {
+        fileoffer::Offer offer;
+        const AttachmentPainter* painter = nullptr;
     };
     std::optional<OfferParts> offerParts(const QStyleOptionViewItem& option,
                                          const QModelIndex& index) const;
 
 private:
     int timeWidth(const QStyleOptionViewItem& option) const;
+    // The row's words as drawn: a picture's address is left to the picture.
+    QString drawnText(const QModelIndex& index) const;
     QFont rowFont(const QStyleOptionViewItem& option, const QModelIndex& index) const;
     qreal layOut(QTextLayout& layout, qreal width) const;
     int textHeight(const QStyleOptionViewItem& option, const QModelIndex& index, int width) const;
-    int cardHeight(const QStyleOptionViewItem& option) const;
     int headerHeight(const QStyleOptionViewItem& option, const QModelIndex& index) const;
-    void paintCard(QPainter* painter, const QStyleOptionViewItem& option, const OfferParts& parts,
-                   const QColor& ink) const;
     // The row's text laid out in the width, shared by measuring and painting: a new
     // line is measured and then painted at once, and shaping it is the costly part.
     struct Laid {
@@ -62,6 +64,8 @@ private:
     const Laid& laidOut(const QString& text, const QFont& font, int width) const;
 
     QString found_;
+    FileCardPainter fileCard_;
+    ThumbnailPainter thumbnail_;
     mutable std::array<Laid, 4> laid_; // the rows laid out last
     mutable size_t nextLaid_ = 0;
     mutable std::optional<QFontMetrics> timeMetrics_; // what timeWidth_ was measured with

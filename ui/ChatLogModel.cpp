@@ -1,6 +1,5 @@
 #include "ui/ChatLogModel.h"
 
-#include "protocol/FileOffer.h"
 #include "protocol/Gb.h"
 
 #include <QDateTime>
@@ -26,9 +25,13 @@ QVariant ChatLogModel::data(const QModelIndex& index, int role) const {
         QString said = QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row))
                            .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         // The file card's buttons are drawn, not widgets: a reader hears the key instead.
-        if (kind(row) != wire::LineKind::Own && text(row).contains(QStringLiteral("[文件] ")) &&
-            fileoffer::find(text(row)))
+        if (attachment(row) == attachment::Kind::Picture) {
+            if (const auto picture = offer(row))
+                said += QStringLiteral(",图片: %1 (%2),按空格键打开")
+                            .arg(picture->name, picture->sizeText);
+        } else if (kind(row) != wire::LineKind::Own && attachment(row) != attachment::Kind::None) {
             said += QStringLiteral(",文件:按空格键接收或另存为");
+        }
         return said;
     }
     case ArrivedRole:
@@ -41,28 +44,37 @@ QVariant ChatLogModel::data(const QModelIndex& index, int role) const {
         return isEarlier(row);
     case HeaderRole:
         return header(row);
+    case AttachmentRole:
+        return int(attachment(row));
     default:
         return {};
     }
 }
 
+namespace {
+// A row's tag: its kind in the low two bits, its attachment in the next two.
+constexpr quint8 kKindBits = 0x03;
+constexpr int kAttachmentShift = 2;
+constexpr quint8 kEarlier = 0x80;
+} // namespace
+
+quint8 ChatLogModel::tagFor(const QByteArray& line) const {
+    // Told apart as it arrives, against the nickname of the session it arrived in.
+    return quint8(wire::classifyLine(line, ownNickname_)) |
+           quint8(quint8(attachment::classify(line)) << kAttachmentShift);
+}
+
 void ChatLogModel::append(const QByteArray& line) {
     const int row = int(store_.size());
     beginInsertRows({}, row, row);
-    // Told apart as it arrives, against the nickname of the session it arrived in.
-    store_.append(line, QDateTime::currentSecsSinceEpoch(),
-                  quint8(wire::classifyLine(line, ownNickname_)));
+    store_.append(line, QDateTime::currentSecsSinceEpoch(), tagFor(line));
     endInsertRows();
 }
-
-namespace {
-constexpr quint8 kEarlier = 0x80; // beside the kind in a row's tag
-} // namespace
 
 void ChatLogModel::appendEarlier(const QByteArray& line, qint64 arrivedSecs) {
     const int row = int(store_.size());
     beginInsertRows({}, row, row);
-    store_.append(line, arrivedSecs, quint8(wire::classifyLine(line, ownNickname_)) | kEarlier);
+    store_.append(line, arrivedSecs, tagFor(line) | kEarlier);
     endInsertRows();
 }
 
@@ -79,8 +91,7 @@ void ChatLogModel::insertEarlier(int row, const QList<Earlier>& lines) {
     };
     copyRows(0, row);
     for (const Earlier& e : lines)
-        rebuilt.append(e.line, e.arrivedSecs,
-                       quint8(wire::classifyLine(e.line, ownNickname_)) | kEarlier);
+        rebuilt.append(e.line, e.arrivedSecs, tagFor(e.line) | kEarlier);
     copyRows(row, store_.size());
     store_ = std::move(rebuilt);
     shown_.clear();
@@ -121,7 +132,17 @@ QString ChatLogModel::text(int row) const {
 }
 
 wire::LineKind ChatLogModel::kind(int row) const {
-    return wire::LineKind(store_.tag(row) & ~kEarlier);
+    return wire::LineKind(store_.tag(row) & kKindBits);
+}
+
+attachment::Kind ChatLogModel::attachment(int row) const {
+    return attachment::Kind((store_.tag(row) >> kAttachmentShift) & 0x03);
+}
+
+std::optional<fileoffer::Offer> ChatLogModel::offer(int row) const {
+    if (attachment(row) == attachment::Kind::None)
+        return std::nullopt;
+    return fileoffer::find(text(row));
 }
 
 void ChatLogModel::setOwnNickname(const QByteArray& nickname) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/Attachment.h"
 #include "protocol/LineKind.h"
 #include "ui/LineStore.h"
 
@@ -18,6 +19,7 @@ public:
         BytesRole,                  // QByteArray, as it arrived
         EarlierRole,                // bool: said before this session, kept by the room
         HeaderRole,                 // QString drawn above the row, or empty
+        AttachmentRole,             // int, an attachment::Kind
     };
 
     explicit ChatLogModel(QObject* parent = nullptr);
@@ -42,9 +44,14 @@ public:
     // Shown text of a row: decoded on its own, without the CR the bytes keep.
     QString text(int row) const;
     wire::LineKind kind(int row) const;
+    attachment::Kind attachment(int row) const;
+    // The offer a row carries, read from its shown text; nothing for most rows.
+    std::optional<fileoffer::Offer> offer(int row) const;
     void setOwnNickname(const QByteArray& nickname);
 
 private:
+    quint8 tagFor(const QByteArray& line) const;
+
     LineStore store_;
     QByteArray ownNickname_;
     // Rows on screen are asked for again at every paint; their lines never change.

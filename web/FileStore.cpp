@@ -1,6 +1,7 @@
 #include "web/FileStore.h"
 
-#include "web/Sha256.h"
+#include "protocol/FileOffer.h"
+#include "protocol/Sha256.h"
 
 #include <QDir>
 #include <QLocale>
@@ -29,25 +30,7 @@ FileStore::Entry::~Entry() = default;
 FileStore::~FileStore() = default; // the folder and everything in it go with it
 
 QString FileStore::safeName(const QString& name) {
-    QString last = name;
-    last.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    last = last.section(QLatin1Char('/'), -1);
-    QString clean;
-    for (const QChar c : last) {
-        if (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format &&
-            c != QChar(0x7f))
-            clean += c;
-    }
-    while (clean.contains(QStringLiteral("..")))
-        clean.replace(QStringLiteral(".."), QStringLiteral("."));
-    clean = clean.trimmed();
-    if (clean.isEmpty() || clean == QStringLiteral("."))
-        clean = QStringLiteral("文件");
-    // Half a surrogate pair is no character: the name would not survive its URL.
-    qsizetype keep = std::min<qsizetype>(clean.size(), 200);
-    if (keep < clean.size() && clean[keep - 1].isHighSurrogate())
-        --keep;
-    return clean.left(keep);
+    return fileoffer::safeName(name);
 }
 
 QByteArray FileStore::begin(const Owner& owner, const QString& sender, const QString& name,

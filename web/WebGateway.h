@@ -102,6 +102,7 @@ private:
         bool stalled = false; // refused once; frames still in flight are dropped quietly
         QJsonValue id;
         qint64 lastBytesMs = 0;
+        bool picture = false; // offered as a picture: its line carries the picture's mark
     };
     struct SeatOf {
         Owner owner;

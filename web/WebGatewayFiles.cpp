@@ -94,7 +94,8 @@ void WebGateway::fileOffer(PageConnection* page, const QJsonObject& message) {
         return;
     }
     uploads_.insert(token, Upload{page->owner, where, baseUrl(page), 0, false,
-                                  message.value(QStringLiteral("id")), nowMs()});
+                                  message.value(QStringLiteral("id")), nowMs(),
+                                  message.value(QStringLiteral("picture")).toBool()});
     if (files_->find(token)->complete()) { // nothing to wait for
         fileDone(page, token);
         return;
@@ -160,8 +161,8 @@ void WebGateway::fileData(PageConnection* page, const QByteArray& frame) {
 void WebGateway::fileDone(PageConnection* page, const QByteArray& token) {
     const Upload upload = uploads_.take(token);
     const FileStore::File* file = files_->find(token);
-    const QString text =
-        fileoffer::text(file->name, file->size, upload.base, QString::fromLatin1(token));
+    const QString text = fileoffer::text(file->name, file->size, upload.base,
+                                         QString::fromLatin1(token), upload.picture);
     page->send(json({{QStringLiteral("type"), QStringLiteral("fileDone")},
                      {QStringLiteral("id"), upload.id},
                      {QStringLiteral("token"), QString::fromLatin1(token)},

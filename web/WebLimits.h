@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/UploadFrame.h"
 #include "web/FileStore.h"
 
 #include <QtGlobal>
@@ -23,7 +24,7 @@ struct WebLimits {
     int waitingPages = 16;
     int waitingPerAddress = 4;
     // One message or frame: JSON requests and upload pieces alike.
-    static constexpr qint64 kMaxMessage = 64 * 1024;
+    static constexpr qint64 kMaxMessage = uploadframe::kMaxMessage;
     // What a page has not read yet; beyond it the page counts as gone (its seat waits).
     qint64 writeQueue = 1 << 20;
     // Answers to requests that made no sense, before the connection is closed.
@@ -41,7 +42,7 @@ struct WebLimits {
     // A page may have this much of an upload unacknowledged: the host says how much it
     // has every kAckBytes, so a page never gets far ahead of the disk.
     static constexpr qint64 kAckBytes = 1 << 20;
-    static constexpr int kUploadHeader = 40; // 32 hex digits of token, 8 bytes of offset
+    static constexpr int kUploadHeader = uploadframe::kHeader;
     // Sizes, counts per seat and per room: the host's own settings.
     FileStore::Limits files;
 };

@@ -4,7 +4,7 @@
 // host's resident memory sampled throughout.
 //   bench_files [MiB]        drives everything, prints figures
 //   bench_files serve        the host side: a WebGateway, prints its port
-#include "web/FileUpload.h"
+#include "transfer/FileUpload.h"
 #include "web/WebGateway.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // The room's files on the host: what a plain HTTP client can fetch, and what it cannot.
 #include "HttpGet.h"
 #include "RawPeer.h"
-#include "web/FileFetch.h"
+#include "transfer/FileFetch.h"
 #include "web/FileStore.h"
 #include "web/RoomFolder.h"
 #include "web/WebGateway.h"

@@ -212,6 +212,8 @@ private slots:
                                     QStringLiteral("100% (1) #2?.txt")})
             QTest::addRow("made: %s", qPrintable(name))
                 << fileoffer::text(name, 2200000, host, token) << name;
+        QTest::newRow("made: picture")
+            << fileoffer::text("a b.png", 5, host, token, true) << QStringLiteral("a b.png");
         QTest::newRow("typed, names agree") << typed("a.txt", "a.txt") << QStringLiteral("a.txt");
         QTest::newRow("typed, shows another name")
             << typed("报告.pdf", "报告.pdf.exe") << QString();
@@ -226,6 +228,7 @@ private slots:
         if (offer) {
             QCOMPARE(offer->name, fileoffer::shownName(saved));
             QCOMPARE(QUrl::fromPercentEncoding(offer->urlName.toUtf8()), saved);
+            QCOMPARE(offer->picture, line.startsWith(QStringLiteral("[图片] ")));
         }
     }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Headless Chromium on a real host's page, beside a legacy peer speaking raw
 GB2312 over TCP. Usage: e2e_browser.py WEB_HOST. Everything stays on 127.0.0.1."""
-import hashlib, http.client, os, random, re, shutil, socket, sys, tempfile, threading, time, unittest
+import hashlib, http.client, os, random, re, shutil, socket, struct, sys, tempfile, threading, time, unittest, zlib
 
 CHROMEDRIVER = '/usr/bin/chromedriver'
 if not (shutil.which('chromium') and os.path.exists(CHROMEDRIVER)):
@@ -383,6 +383,38 @@ class WebRoom(unittest.TestCase):
         d.find_element(By.CSS_SELECTOR, entry).click()
         saved = os.path.join(got_dir, 'desk.bin')
         self.assertEqual(file_digest(saved), digest)
+
+    def test_pictures_show_inline_from_the_page_and_from_a_desktop_copy(self):
+        work = tempfile.mkdtemp(prefix='pinwa-pictures-')
+        self.addCleanup(shutil.rmtree, work)
+        png = os.path.join(work, '白板.png')
+        with open(png, 'wb') as f:
+            f.write(self.png(300, 200))
+        d = self.seated()
+        d.find_element(By.CSS_SELECTOR, '#list1 button[data-nickname="阿华"]').click()
+        other = self.browser()
+        self.join(other, '小红')
+        until(lambda: gb('小红\n') in self.qiang.read())
+        d.find_element(By.ID, 'sendImage').send_keys(png)
+        until(lambda: gb('[图片] 白板.png (') in self.qiang.read())
+        self.assertIn('picture: 240x160', self.host.command('picture'))
+        shown = '#Memo1 .fileEntry img.picture'
+        for page in (d, other):
+            self.wait(page, lambda: page.execute_script(
+                'const i = document.querySelector(arguments[0]); return i && i.naturalWidth;', shown) == 300)
+            self.assertEqual(page.find_element(By.CSS_SELECTOR, shown).get_attribute('alt'), '白板.png')
+        self.host.command('sendfile 小明 ' + png)
+        self.wait(d, lambda: len(d.find_elements(By.CSS_SELECTOR, shown)) == 2)
+
+    @staticmethod
+    def png(width, height):
+        """Blocks of two colours, as a PNG, without an imaging library."""
+        def chunk(kind, data):
+            return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+        rows = b''.join(b'\0' + (b'\xff\0\0' if y < height // 2 else b'\0\0\xff') * width
+                        for y in range(height))
+        return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0))
+                + chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b''))
 
     def test_upload_cut_by_a_dropped_connection_goes_on_after_it(self):
         proxy = DropProxy(self.host.port + 1)

@@ -30,6 +30,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <cstdio>
@@ -123,6 +124,26 @@ int main(int argc, char* argv[]) {
             log->scrollToLatest();
             const QPoint at = log->offerButton(int(log->lineCount() - 1), false).center();
             QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, at);
+        } else if (verb == QStringLiteral("picture")) {
+            // The size the desktop client draws its last line's picture at, if it does.
+            ChatLog* log = hua->chat->Memo1;
+            log->scrollToLatest();
+            const auto shown = [log] { return log->pictureRect(int(log->lineCount() - 1)); };
+            if (QTest::qWaitFor([&] { return !shown().isEmpty(); }, 15000))
+                PrintedDialogs::say(
+                    QStringLiteral("picture: %1x%2").arg(shown().width()).arg(shown().height()));
+        } else if (verb == QStringLiteral("openpicture")) {
+            ChatLog* log = hua->chat->Memo1;
+            log->setCurrentIndex(log->model()->index(int(log->lineCount() - 1), 0));
+            QTest::keyClick(log, Qt::Key_Space);
+        } else if (verb == QStringLiteral("whisperpicture")) {
+            if (select(*hua, gb::fromTyped(rest.section(QLatin1Char(' '), 0, 0)))) {
+                hua->chat->Q1->trigger();
+                if (QTest::qWaitFor([&] { return huaWindow() != nullptr; }, 5000))
+                    hua->sendFiles({rest.section(QLatin1Char(' '), 1)}, huaWindow());
+            }
+        } else if (verb == QStringLiteral("shot")) {
+            QGuiApplication::primaryScreen()->grabWindow(0).save(rest); // the whole screen
         } else if (verb == QStringLiteral("whispers")) {
             if (TForm2* window = huaWindow()) {
                 for (const QByteArray& line : window->lines())

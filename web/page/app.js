@@ -311,6 +311,9 @@ function thread(seat, name) {
     const picker = panel.querySelector('.sendFile');
     picker.id = id + 'File';
     picker.addEventListener('change', () => { offerFiles(picker.files, { peer: seat }); picker.value = ''; });
+    const pictures = panel.querySelector('.sendImage');
+    pictures.id = id + 'Image';
+    pictures.addEventListener('change', () => { offerFiles(pictures.files, { peer: seat }, true); pictures.value = ''; });
     wireInput(t.input, () => sendWhisper(t));
     ui.tabs.appendChild(tab);
     ui.panels.appendChild(panel);
@@ -432,14 +435,17 @@ function wireInput(input, onEnter) {
 
 // An offer line as the host writes it; only its token and name are taken, and the
 // link always points back at this page's own host.
-const OFFER = /\[文件\] (.+) \((\d+(?:\.\d)? (?:B|KB|MB|GB|TB))\) https?:\/\/[0-9A-Za-z.\-\[\]:]+\/f\/([0-9a-f]{32})\/([^\s\/]+)\s*$/;
+const OFFER = /\[(文件|图片)\] (.+) \((\d+(?:\.\d)? (?:B|KB|MB|GB|TB))\) https?:\/\/[0-9A-Za-z.\-\[\]:]+\/f\/([0-9a-f]{32})\/([^\s\/]+)\s*$/;
+// Pictures up to this size show inline; larger ones stay a file to download.
+const PICTURE_MOST = 10 << 20;
+const UNITS = { B: 1, KB: 1 << 10, MB: 1 << 20, GB: 1 << 30, TB: 2 ** 40 };
 
 function findOffer(text) {
   const m = OFFER.exec(text);
   if (!m) return null;
-  let name = m[4];
+  let name = m[5];
   try { name = decodeURIComponent(name); } catch (_) { /* kept as written */ }
-  return { at: m.index, shown: m[1], size: m[2], token: m[3], name };
+  return { at: m.index, picture: m[1] === '图片', shown: m[2], size: m[3], token: m[4], name };
 }
 
 function fileEntry(offer) {
@@ -455,8 +461,31 @@ function fileEntry(offer) {
   link.href = '/f/' + offer.token + '/' + encodeURIComponent(offer.name);
   link.download = offer.name;
   link.textContent = '下载';
-  box.append('[文件] ', name, ' ', size, ' ', link);
+  box.append(offer.picture ? '[图片] ' : '[文件] ', name, ' ', size, ' ', link);
+  const [count, unit] = offer.size.split(' ');
+  if (offer.picture && parseFloat(count) * UNITS[unit] <= PICTURE_MOST) box.append(picture(offer, link.href));
   return box;
+}
+
+// A picture from this page's own host, never from an address in the line; one that
+// does not decode leaves the file entry as it is.
+function picture(offer, href) {
+  const row = document.createElement('span');
+  row.className = 'pictureRow';
+  const img = document.createElement('img');
+  img.className = 'picture';
+  img.alt = offer.name;
+  img.loading = 'lazy';
+  img.tabIndex = 0;
+  img.addEventListener('error', () => row.remove());
+  const whole = () => { if (img.requestFullscreen) img.requestFullscreen().catch(() => {}); };
+  img.addEventListener('click', whole);
+  img.addEventListener('keydown', (e) => {
+    if (e.key === 'Enter' || e.key === ' ') { e.preventDefault(); whole(); }
+  });
+  img.src = href;
+  row.append(img);
+  return row;
 }
 
 // What may be sent ahead of the host's word on how much it has, and one frame's worth.
@@ -466,14 +495,14 @@ const uploads = new Map();  // token -> upload
 const offering = new Map(); // id -> upload, until the host gives it a token
 let nextUploadId = 1;
 
-function offerFiles(files, where) {
+function offerFiles(files, where, pictures) {
   if (!where.peer && !addressee) { showNotice('请选择说话对象!'); return; }
   for (const file of files) {
     const u = { id: nextUploadId++, file, sent: 0, acked: 0, token: '', busy: false, row: null };
     u.row = transferRow(u);
     offering.set(u.id, u);
     if (!send(Object.assign({ type: 'fileOffer', id: u.id, name: file.name, size: file.size },
-      where.peer ? { peer: where.peer } : { to: addressee }))) {
+      pictures ? { picture: true } : {}, where.peer ? { peer: where.peer } : { to: addressee }))) {
       showTransfer(u, '连接断开!', true);
     }
   }
@@ -631,6 +660,7 @@ ui.leave.addEventListener('click', () => {
 
 ui.send.addEventListener('click', sendTalk);
 $('sendFile').addEventListener('change', (e) => { offerFiles(e.target.files, {}); e.target.value = ''; });
+$('sendImage').addEventListener('change', (e) => { offerFiles(e.target.files, {}, true); e.target.value = ''; });
 wireInput(ui.input, sendTalk);
 ui.whisper.addEventListener('click', openWhisper);
 ui.roomTab.addEventListener('click', () => selectTab(null));

@@ -1,4 +1,4 @@
-#include "web/Sha256.h"
+#include "protocol/Sha256.h"
 
 #if PINWA_HAVE_OPENSSL
 #include <openssl/evp.h>

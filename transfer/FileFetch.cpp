@@ -1,4 +1,4 @@
-#include "web/FileFetch.h"
+#include "transfer/FileFetch.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -196,6 +196,10 @@ void FileFetch::readHead() {
         size_ = headerOf(head_, "content-length").toLongLong();
     if (expected_.size() != 64) {
         fail(QStringLiteral("主机没有给出文件的校验值"));
+        return;
+    }
+    if (maxSize_ >= 0 && size_ > maxSize_) {
+        fail(QStringLiteral("文件太大,没有自动接收"));
         return;
     }
     part_.seek(have_);

@@ -1,6 +1,6 @@
-#include "web/FileUpload.h"
+#include "transfer/FileUpload.h"
 
-#include "web/WebGateway.h"
+#include "protocol/UploadFrame.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -10,7 +10,7 @@
 namespace {
 
 constexpr qint64 kWindow = 4 << 20;
-constexpr qint64 kChunk = WebGateway::kMaxMessage - WebGateway::kUploadHeader;
+constexpr qint64 kChunk = uploadframe::kMaxMessage - uploadframe::kHeader;
 
 } // namespace
 
@@ -26,6 +26,8 @@ FileUpload::FileUpload(const QString& path, const QString& hostAddress, quint16 
                           {QStringLiteral("from"), nickname_},
                           {QStringLiteral("name"), info.fileName()},
                           {QStringLiteral("size"), file_.size()}};
+        if (picture_)
+            offer.insert(QStringLiteral("picture"), true);
         if (!proof_.hostKey.isEmpty())
             offer.insert(QStringLiteral("hostKey"), QString::fromLatin1(proof_.hostKey));
         else
@@ -114,7 +116,7 @@ void FileUpload::pump() {
     while (!over_ && !token_.isEmpty() && sent_ < file_.size() && sent_ - acked_ < kWindow &&
            socket_.bytesToWrite() < kChunk * 4) {
         QByteArray frame = token_;
-        frame.resize(WebGateway::kUploadHeader);
+        frame.resize(uploadframe::kHeader);
         qToBigEndian<qint64>(sent_, frame.data() + 32);
         const QByteArray piece = file_.read(kChunk);
         if (piece.isEmpty()) {

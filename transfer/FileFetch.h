@@ -1,6 +1,6 @@
 #pragma once
 
-#include "web/Sha256.h"
+#include "protocol/Sha256.h"
 
 #include <QFile>
 #include <QFutureWatcher>
@@ -21,6 +21,8 @@ public:
     FileFetch(const QUrl& url, const QString& target, QObject* parent = nullptr);
     ~FileFetch() override;
 
+    // A file larger than this is refused before its bytes come; none by default.
+    void setMaxSize(qint64 bytes) { maxSize_ = bytes; }
     void start();
     // Stops; the .part stays for a later start to go on from.
     void cancel();
@@ -60,6 +62,7 @@ private:
     QByteArray expected_; // hex digest from the ETag
     qint64 have_ = 0;
     qint64 size_ = -1;
+    qint64 maxSize_ = -1;
     bool inBody_ = false;
     bool headOnly_ = false;
     bool over_ = false;

@@ -22,6 +22,8 @@ public:
     FileUpload(const QString& path, const QString& hostAddress, quint16 webPort,
                const QString& nickname, const Proof& proof, QObject* parent = nullptr);
 
+    // Offered as a picture: the line then carries the picture's mark.
+    void setPicture(bool picture) { picture_ = picture; }
     void start();
     void cancel();
     QString fileName() const;
@@ -49,4 +51,5 @@ private:
     qint64 acked_ = 0;
     bool over_ = false;
     bool opened_ = false;
+    bool picture_ = false;
 };

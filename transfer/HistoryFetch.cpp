@@ -1,4 +1,4 @@
-#include "web/HistoryFetch.h"
+#include "transfer/HistoryFetch.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
