@@ -5,11 +5,11 @@
 #include "app/TForm1.h"
 #include "host/RoomRecord.h"
 #include "net/Endpoint.h"
+#include "transfer/HistoryFetch.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorBoundary.h"
-#include "transfer/HistoryFetch.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -65,7 +65,6 @@ void TForm1::startRecord(const QByteArray& roomName) {
         chat->Memo1->appendEarlier(shownLine(e.message), e.arrived);
     record = std::move(kept);
     recordButton->setVisible(true);
-    setStatus(QStringLiteral("本聊天室保存聊天记录"));
     host.onPublic = [this](const QByteArray& message) {
         if (record)
             record->append(message);

@@ -28,7 +28,10 @@ endfunction()
 # A test host program driven by a script run with Debian's python3 (where its selenium
 # and pyatspi are); the script exits 77 where what it needs is missing.
 function(pinwa_add_script_test name)
-    cmake_parse_arguments(ARG "" "SCRIPT;HOST" "HOST_SOURCES;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "" "SCRIPT;HOST;TIMEOUT" "HOST_SOURCES;ENVIRONMENT" ${ARGN})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
     qt_add_executable(${ARG_HOST} ${ARG_HOST_SOURCES})
     set_target_properties(${ARG_HOST} PROPERTIES MACOSX_BUNDLE OFF WIN32_EXECUTABLE OFF)
     target_link_libraries(${ARG_HOST} PRIVATE Pinwa::Shell Pinwa::TestSupport Qt::Test)
@@ -38,6 +41,6 @@ function(pinwa_add_script_test name)
     endif()
     add_test(NAME ${name} COMMAND ${PINWA_SYSTEM_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_SCRIPT}
                                   $<TARGET_FILE:${ARG_HOST}>)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} SKIP_RETURN_CODE 77
         ENVIRONMENT "${ARG_ENVIRONMENT};${PINWA_TEST_NO_AVAHI};XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}-config;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endfunction()

@@ -4,7 +4,7 @@ yesterday's talk, and a page that joined late. Run from the repository root afte
 inside xvfb-run:
   PINWA_HOST_QPA=xcb xvfb-run -a -s '-screen 0 1280x900x24' docs/history-screenshots.py build/tests/web/web_host [SUFFIX]
 (QT_SCALE_FACTOR=2 and SUFFIX -2x for the doubled shots)."""
-import base64, datetime, os, sys, tempfile, time
+import base64, datetime, os, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'tests', 'web'))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'tests', 'support'))
@@ -48,6 +48,12 @@ class Shots(e.WebRoom):
     def test_shots(self):
         self.qiang.sock.sendall(b'&S' + e.gb('阿强 对 主持人 说: 早上好,人都到了吗?\r'))
         time.sleep(1)
+        # The desktop copy 阿华 that joined late lies on top; then the host's own window.
+        self.host.command('shot ' + os.path.abspath(os.path.join(OUT, 'history-desktop' + suffix + '.png')))
+        windows = subprocess.run(['xdotool', 'search', '--pid', str(self.host.proc.pid), '--name',
+                                  'Pinwa'], capture_output=True, text=True).stdout.split()
+        subprocess.run(['xdotool', 'windowraise', windows[0]])
+        time.sleep(1)
         self.host.command('shot ' + os.path.abspath(os.path.join(OUT, 'history-host' + suffix + '.png')))
         if suffix:
             return
@@ -61,4 +67,4 @@ class Shots(e.WebRoom):
 
 
 if __name__ == '__main__':
-    e.unittest.main(argv=[sys.argv[0], 'Shots'])
+    e.unittest.main(argv=[sys.argv[0], 'Shots.test_shots'])

@@ -58,6 +58,11 @@ FileUpload::FileUpload(const QString& path, const QString& hostAddress, quint16 
     });
 }
 
+FileUpload::~FileUpload() {
+    // The socket closes after the members its signals would reach: nothing is told then.
+    socket_.disconnect(this);
+}
+
 QString FileUpload::fileName() const {
     return QFileInfo(file_).fileName();
 }

@@ -21,6 +21,7 @@ public:
     };
     FileUpload(const QString& path, const QString& hostAddress, quint16 webPort,
                const QString& nickname, const Proof& proof, QObject* parent = nullptr);
+    ~FileUpload() override;
 
     // Offered as a picture: the line then carries the picture's mark.
     void setPicture(bool picture) { picture_ = picture; }

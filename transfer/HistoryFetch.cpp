@@ -27,6 +27,11 @@ HistoryFetch::HistoryFetch(const QString& hostAddress, quint16 webPort, quint16 
     socket_.open(QUrl(QStringLiteral("ws://%1:%2/ws").arg(hostAddress).arg(webPort)));
 }
 
+HistoryFetch::~HistoryFetch() {
+    // The socket closes last, after the members its signals would reach.
+    socket_.disconnect(this);
+}
+
 void HistoryFetch::message(const QString& text) {
     const QJsonObject frame = QJsonDocument::fromJson(text.toUtf8()).object();
     // An older host refuses the question: that is no history, not an error.

@@ -23,6 +23,7 @@ public:
 
     HistoryFetch(const QString& hostAddress, quint16 webPort, quint16 seatPort,
                  QObject* parent = nullptr);
+    ~HistoryFetch() override;
 
 signals:
     // The room keeps its talk: what it kept, oldest first (possibly nothing).
