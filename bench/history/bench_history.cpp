@@ -1,7 +1,8 @@
 // The room's record at its largest: a host that hosts a room whose record holds
 // 100,000 lines, and pages that join it one after another. Per join, the time from
-// the page's join to the last piece of its 200 earlier lines; and the time the host
-// takes to read the record and show it when hosting starts.
+// the page's join to the last piece of its 200 earlier lines, and the same asked by a
+// desktop copy that holds its seat; and the time the host takes to read the record and
+// show it when hosting starts.
 //   bench_history [--lines 100000] [--joins 30]
 
 #include "HostWindow.h"
@@ -12,6 +13,7 @@
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "host/RoomRecord.h"
+#include "net/Endpoint.h"
 #include "protocol/Gb.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
@@ -76,6 +78,38 @@ std::pair<double, int> joinOnce(quint16 webPort, const QString& nickname) {
     return {ms, lines};
 }
 
+// A desktop copy's question for the kept talk, on a connection of its own, proved by
+// the seat `seatPort` holds: milliseconds until the last piece, and how many lines came.
+std::pair<double, int> askOnce(quint16 webPort, quint16 seatPort) {
+    QWebSocket socket(QStringLiteral("http://127.0.0.1:%1").arg(webPort));
+    QElapsedTimer clock;
+    int lines = 0;
+    double ms = -1;
+    QObject::connect(&socket, &QWebSocket::connected, [&] {
+        clock.start();
+        socket.sendTextMessage(QString::fromUtf8(
+            QJsonDocument(QJsonObject{{"type", "history"}, {"seatPort", seatPort}})
+                .toJson(QJsonDocument::Compact)));
+    });
+    QObject::connect(&socket, &QWebSocket::textMessageReceived, [&](const QString& text) {
+        const QJsonObject m = QJsonDocument::fromJson(text.toUtf8()).object();
+        lines += int(m.value("lines").toArray().size());
+        if (!m.value("more").toBool(true))
+            ms = double(clock.nsecsElapsed()) / 1e6;
+    });
+    socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(webPort)));
+    runUntil([&] { return ms >= 0; }, 10000);
+    socket.close();
+    runUntil([] { return false; }, 5);
+    return {ms, lines};
+}
+
+void report(const char* what, const std::vector<double>& ms, int asked, int short_) {
+    const figures::Percentiles p = figures::percentiles(ms);
+    std::printf("%s: p50 %.2f ms  p99 %.2f ms  max %.2f ms  (%zu of %d answered, %d short)\n", what,
+                p.p50, p.p99, p.max, ms.size(), asked, short_);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -126,10 +160,24 @@ int main(int argc, char** argv) {
             ms.push_back(took);
         short_ += lines != ProgramSettings().historyLines();
     }
-    const figures::Percentiles p = figures::percentiles(ms);
-    std::printf("join to the last earlier line: p50 %.2f ms  p99 %.2f ms  max %.2f ms  "
-                "(%lld of %d answered, %d short)\n",
-                p.p50, p.p99, p.max, static_cast<long long>(ms.size()), joins, short_);
+    report("a page, join to its last earlier line (the welcome's pause included)", ms, joins,
+           short_);
+
+    // A desktop copy's seat, then its questions: the record's own cost, without the welcome.
+    RawParticipant desktop;
+    desktop.connectTo(port);
+    runUntil([&] { return desktop.drain() && desktop.received.startsWith("&U"); }, 5000);
+    desktop.sendAll("&U" + QByteArray("desk"));
+    runUntil([&] { return desktop.drain() && desktop.received.contains("&Y"); }, 5000);
+    std::vector<double> asked;
+    int askedShort = 0;
+    for (int i = 0; i < joins; ++i) {
+        const auto [took, lines] = askOnce(form->web->port(), endpoint::localPortOf(desktop.fd()));
+        if (took >= 0)
+            asked.push_back(took);
+        askedShort += lines != ProgramSettings().historyLines();
+    }
+    report("a desktop copy, question to its last earlier line", asked, joins, askedShort);
     std::printf("host resident: %.1f MiB\n", double(figures::rssKiB()) / 1024);
     return 0;
 }
