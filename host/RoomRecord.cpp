@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace {
 
@@ -57,7 +58,7 @@ bool RoomRecord::decode(QByteArrayView line, Entry* entry) {
 
 bool RoomRecord::open(QString* word) {
     entries_.clear();
-    pending_.clear();
+    unwritten_ = 0;
     failed_ = false;
     if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
         return fail(
@@ -124,9 +125,9 @@ QList<RoomRecord::Entry> RoomRecord::last(int count) const {
 void RoomRecord::append(const QByteArray& message, const QDateTime& arrived) {
     if (failed_)
         return;
-    Entry e{arrived, message};
-    pending_ += encode(e);
-    entries_.push_back(std::move(e));
+    // Only kept here: encoding and writing wait for the next flush, off the relay's path.
+    entries_.push_back({arrived, message});
+    unwritten_ = std::min(unwritten_ + 1, qsizetype(limits_.lines));
     if (qsizetype(entries_.size()) > limits_.lines)
         entries_.pop_front();
     if (!flusher_.isActive())
@@ -135,28 +136,30 @@ void RoomRecord::append(const QByteArray& message, const QDateTime& arrived) {
 
 bool RoomRecord::flush(QString* word) {
     flusher_.stop();
-    if (pending_.isEmpty() || failed_)
+    if (unwritten_ == 0 || failed_)
         return !failed_;
     // Past the bound by a tenth, the file is written anew from what is kept.
-    const qsizetype lines = pending_.count('\n');
+    const qsizetype lines = std::min(unwritten_, qsizetype(entries_.size()));
+    unwritten_ = 0;
     if (onDisk_ + lines > limits_.lines + limits_.lines / 10) {
-        pending_.clear();
         trim();
         return rewrite(word);
     }
+    QByteArray pending;
+    for (auto e = entries_.end() - lines; e != entries_.end(); ++e)
+        pending += encode(*e);
     QFile file(path_);
-    if (!file.open(QIODevice::Append) || file.write(pending_) != pending_.size()) {
+    if (!file.open(QIODevice::Append) || file.write(pending) != pending.size()) {
         failed_ = true;
         return fail(word, QStringLiteral("写不了聊天记录 %1:%2").arg(path_, file.errorString()));
     }
     onDisk_ += lines;
-    pending_.clear();
     return true;
 }
 
 bool RoomRecord::clear(QString* word) {
     entries_.clear();
-    pending_.clear();
+    unwritten_ = 0;
     failed_ = false;
     return rewrite(word);
 }

@@ -39,7 +39,9 @@ public:
     // The last `count` entries, oldest first.
     QList<Entry> last(int count) const;
 
-    void append(const QByteArray& message, const QDateTime& arrived = QDateTime::currentDateTime());
+    // The time in UTC, which costs a relayed line far less than the local time does.
+    void append(const QByteArray& message,
+                const QDateTime& arrived = QDateTime::currentDateTimeUtc());
     // Writes what is buffered; false with a word when the disk refuses.
     bool flush(QString* word = nullptr);
     // Forgets everything kept, on disk too.
@@ -56,8 +58,8 @@ private:
     QString path_;
     Limits limits_;
     std::deque<Entry> entries_;
-    QByteArray pending_;
-    qsizetype onDisk_ = 0; // lines in the file, trimmed ones included
+    qsizetype unwritten_ = 0; // entries at the back not in the file yet
+    qsizetype onDisk_ = 0;    // lines in the file, trimmed ones included
     QTimer flusher_;
     bool failed_ = false;
 };

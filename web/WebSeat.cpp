@@ -324,14 +324,15 @@ void WebSeat::sendHistory() {
         *kept,
         [this](const Said& said) {
             const QByteArray line = said.message.mid(2);
-            return QJsonObject{
-                {QStringLiteral("text"), shown(line)},
-                {QStringLiteral("kind"),
-                 said.message.startsWith("&G")
-                     ? QStringLiteral("notice")
-                     : kindName(wire::classifyLine(line, room_.ownNickname))},
-                {QStringLiteral("time"), said.arrived.toString(QStringLiteral("HH:mm:ss"))},
-                {QStringLiteral("date"), said.arrived.toString(QStringLiteral("yyyy-MM-dd"))}};
+            return QJsonObject{{QStringLiteral("text"), shown(line)},
+                               {QStringLiteral("kind"),
+                                said.message.startsWith("&G")
+                                    ? QStringLiteral("notice")
+                                    : kindName(wire::classifyLine(line, room_.ownNickname))},
+                               {QStringLiteral("time"),
+                                said.arrived.toLocalTime().toString(QStringLiteral("HH:mm:ss"))},
+                               {QStringLiteral("date"),
+                                said.arrived.toLocalTime().toString(QStringLiteral("yyyy-MM-dd"))}};
         },
         [this](const QJsonObject& frame) { send(frame); });
     setStatus(QStringLiteral("本聊天室保存聊天记录"));
