@@ -16,7 +16,9 @@
 void TForm1::wireWeb() {
     web = new WebGateway(this);
     web->setAddressBook(
-        [this](quint16 port, const QString& address) { host.noteProxied(port, address); },
+        [this](quint16 port, const QString& address, WebGateway::Reader reader) {
+            host.noteProxied(port, address, std::move(reader));
+        },
         [this](quint16 port) { host.forgetProxied(port); });
     web->setRoom(
         {[this](const QString& address, quint16 port) -> std::optional<WebGateway::Holder> {

@@ -19,7 +19,7 @@ read -ra extra <<<"${FUZZ_FLAGS:-}"
 limits+=("${extra[@]}")
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(wire host client colcol http gateway thumbnail)
+    targets=(wire host client colcol http frames gateway thumbnail)
 fi
 
 generator=()

@@ -25,7 +25,7 @@ QString RoomHost::peerAddress(const TCustomWinSocket* socket) const {
     if (peer->loopback) {
         const auto proxied = proxied_.constFind(peer->port);
         if (proxied != proxied_.cend())
-            return *proxied;
+            return proxied->address;
     }
     return peer->address;
 }
@@ -74,4 +74,15 @@ bool RoomHost::refuseBanned(TCustomWinSocket* socket) {
         return false;
     refuse(socket, kBanned);
     return true;
+}
+
+void RoomHost::deliverToProxiedSeat(TCustomWinSocket* socket) {
+    if (proxied_.isEmpty())
+        return;
+    const auto peer = endpoint::peerOf(socket->SocketId());
+    if (!peer || !peer->loopback)
+        return;
+    const auto proxied = proxied_.constFind(peer->port);
+    if (proxied != proxied_.cend() && proxied->reader)
+        errors_.deliverLocally(socket, proxied->reader);
 }

@@ -101,6 +101,7 @@ void RoomHost::serAccept(TCustomWinSocket* socket) {
         return;
     room_.seats[seat].connection = socket;
     view_.setStatus(QStringLiteral("有人在连接本服务器!"));
+    deliverToProxiedSeat(socket);
     errors_.send(socket, wire::joinRequest());
     ++room_.occupancy;
     startJoinDeadline(socket);

@@ -48,9 +48,10 @@ public:
     // Drops every participant at once; nobody gets a leave notice or a roster.
     void endRoom();
     // A web seat's connection comes from this machine on behalf of a browser elsewhere;
-    // the gateway says where, so that the tooltip and bans see the browser.
-    void noteProxied(quint16 loopbackPort, const QString& address) {
-        proxied_.insert(loopbackPort, address);
+    // the gateway says where, so that the tooltip and bans see the browser, and hands
+    // over the seat's reader, so that what the room sends it stays in this process.
+    void noteProxied(quint16 loopbackPort, const QString& address, SendErrors::LocalReader reader) {
+        proxied_.insert(loopbackPort, {address, std::move(reader)});
     }
     void forgetProxied(quint16 loopbackPort) { proxied_.remove(loopbackPort); }
     // The participant whose room connection comes from exactly that address and port
@@ -103,6 +104,8 @@ private:
     void letGoIfNotJoined(TCustomWinSocket* socket);
     void sendToSeats(const QByteArray& message);
     bool refuseBanned(TCustomWinSocket* socket);
+    // A web seat's connection: what the room sends it goes to its reader directly.
+    void deliverToProxiedSeat(TCustomWinSocket* socket);
 
     RoomState& room_;
     TServerSocket& ser_;
@@ -111,7 +114,11 @@ private:
     Meter meter_;
     int rosterBroadcasts_ = 0;
     QSet<QString> bannedAddresses_;
-    QHash<quint16, QString> proxied_;
+    struct Proxied {
+        QString address;
+        SendErrors::LocalReader reader;
+    };
+    QHash<quint16, Proxied> proxied_;
     std::array<QDateTime, 101> joinedAt_{};
     std::array<quint64, 101> seatSerial_{};
     quint64 lastSerial_ = 0;

@@ -6,10 +6,12 @@
 void SendErrors::forget(TCustomWinSocket* connection) {
     backlog_.remove(connection);
     held_.remove(connection);
+    local_.remove(connection);
 }
 
 void SendErrors::forgetAll() {
     backlog_.clear();
+    local_.clear();
     held_.clear();
     heldOrder_.clear();
     quiet_.stop();

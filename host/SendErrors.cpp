@@ -178,7 +178,20 @@ void SendErrors::quietEnded() {
         quiet_.start(static_cast<int>(std::max<qint64>(1, next - now)));
 }
 
+void SendErrors::deliverLocally(TCustomWinSocket* connection, LocalReader reader) {
+    local_.insert(connection, std::move(reader));
+}
+
 qsizetype SendErrors::write(TCustomWinSocket* connection, QByteArrayView bytes) {
+    if (!local_.isEmpty()) {
+        const auto local = local_.constFind(connection);
+        if (local != local_.cend()) {
+            const LocalReader reader =
+                *local; // the reader may end the seat, and with it this entry
+            reader(bytes);
+            return bytes.size();
+        }
+    }
     qsizetype sent = 0;
     try {
         // A short send is tried again at once: the refusal that follows arms the write event.

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 class RoomView;
@@ -36,6 +37,12 @@ public:
     explicit SendErrors(RoomView& view);
 
     void setLimits(const Limits& limits) { limits_ = limits; }
+
+    // Takes one send's bytes as one read, for a connection whose reader is in this process.
+    using LocalReader = std::function<void(QByteArrayView read)>;
+    // What is sent to that connection goes to the reader instead of the kernel: the room
+    // treats it as any seat, and the reader sees each send as a read of its own.
+    void deliverLocally(TCustomWinSocket* connection, LocalReader reader);
 
     // Returns the bytes the connection took now (the rest waits), or -1 when it failed.
     int send(TCustomWinSocket* connection, const QByteArray& message);
@@ -117,6 +124,7 @@ private:
     std::optional<QString> first_;
     Limits limits_;
     QHash<TCustomWinSocket*, Outbox> backlog_;
+    QHash<TCustomWinSocket*, LocalReader> local_;
     QElapsedTimer clock_;
     QTimer quiet_; // fires when the earliest quiet time ends
 

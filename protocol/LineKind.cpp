@@ -23,23 +23,38 @@ QByteArray talkSender(const QByteArray& line) {
     return line.left(at);
 }
 
-LineKind classifyLine(const QByteArray& line, const QByteArray& ownNickname) {
-    const QByteArray sender = talkSender(line);
-    if (sender.isEmpty()) {
+LineParts lineParts(const QByteArray& line) {
+    LineParts parts;
+    parts.sender = talkSender(line);
+    if (parts.sender.isEmpty()) {
         QByteArrayView body(line);
         if (body.endsWith(CR))
             body.chop(1);
-        return body.startsWith(kWelcome) || body.endsWith(kLeaves) ? LineKind::Notice
-                                                                   : LineKind::Other;
+        if (body.startsWith(kWelcome) || body.endsWith(kLeaves))
+            parts.unaddressed = LineKind::Notice;
+        return parts;
     }
+    const QByteArrayView rest = QByteArrayView(line).sliced(parts.sender.size());
+    if (rest.startsWith(kTalkTo))
+        parts.toRest = rest.sliced(kTalkTo.size()).toByteArray();
+    return parts;
+}
+
+LineKind kindFor(const LineParts& parts, QByteArrayView ownNickname) {
+    if (parts.sender.isEmpty())
+        return parts.unaddressed;
     if (ownNickname.isEmpty())
         return LineKind::Other;
-    if (sender == ownNickname)
+    if (parts.sender == ownNickname)
         return LineKind::Own;
-    const QByteArrayView rest = QByteArrayView(line).sliced(sender.size());
-    if (rest.startsWith(kTalkTo) && rest.sliced(kTalkTo.size()).startsWith(ownNickname + kSays))
+    if (parts.toRest.startsWith(ownNickname) &&
+        QByteArrayView(parts.toRest).sliced(ownNickname.size()).startsWith(kSays))
         return LineKind::ToMe;
     return LineKind::Other;
+}
+
+LineKind classifyLine(const QByteArray& line, const QByteArray& ownNickname) {
+    return kindFor(lineParts(line), ownNickname);
 }
 
 } // namespace wire

@@ -1,6 +1,6 @@
 #include "web/PageConnection.h"
 
-PageConnection::PageConnection(QWebSocket* socket, const QString& address, qint64 writeQueue)
+PageConnection::PageConnection(PageSocket* socket, const QString& address, qint64 writeQueue)
     : address(address), socket_(socket), writeQueue_(writeQueue) {}
 
 PageConnection::PageConnection(const QString& address, Sink sink)
@@ -19,13 +19,13 @@ void PageConnection::send(const QString& text) {
         // It reads nothing: what it would be sent stays unsent, as for a dropped page.
         closed_ = true;
         // Later: whoever sent this still holds the connection.
-        QMetaObject::invokeMethod(socket_, &QWebSocket::abort, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(socket_, &PageSocket::abort, Qt::QueuedConnection);
         return;
     }
-    socket_->sendTextMessage(text);
+    socket_->sendText(text.toUtf8());
 }
 
-void PageConnection::close(QWebSocketProtocol::CloseCode code, const QString& reason) {
+void PageConnection::close(PageSocket::CloseCode code, const QString& reason) {
     if (closed_)
         return;
     closed_ = true;

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "web/Owner.h"
+#include "web/PageSocket.h"
 
 #include <QPointer>
 #include <QString>
-#include <QWebSocket>
 #include <functional>
 
 class WebSeat;
@@ -22,13 +22,13 @@ public:
 
     // Answers go to the socket; a sink stands in for one where there is none (fuzzing).
     using Sink = std::function<void(const QString& text)>;
-    PageConnection(QWebSocket* socket, const QString& address, qint64 writeQueue);
+    PageConnection(PageSocket* socket, const QString& address, qint64 writeQueue);
     PageConnection(const QString& address, Sink sink);
 
     // Sends one message; a page that lets more than its queue pile up is dropped.
     void send(const QString& text);
-    void close(QWebSocketProtocol::CloseCode code, const QString& reason);
-    QWebSocket* socket() const { return socket_; }
+    void close(PageSocket::CloseCode code, const QString& reason);
+    PageSocket* socket() const { return socket_; }
     bool isOpen() const { return !closed_; }
 
     const QString address;
@@ -41,7 +41,7 @@ public:
     qint64 lastActiveMs = 0; // its last message
 
 private:
-    QPointer<QWebSocket> socket_;
+    QPointer<PageSocket> socket_;
     Sink sink_;
     qint64 writeQueue_ = 0;
     bool closed_ = false;

@@ -11,7 +11,7 @@
 #include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QWebSocket>
+#include <QUrl>
 
 namespace {
 
@@ -62,15 +62,8 @@ enum class Pool { Asking, Downloading, None };
 
 } // namespace
 
-WebGateway::WebGateway(QObject* parent)
-    : QObject(parent), ws_(QStringLiteral("Pinwa"), QWebSocketServer::NonSecureMode) {
+WebGateway::WebGateway(QObject* parent) : QObject(parent) {
     connect(&http_, &QTcpServer::newConnection, this, [this] { accept(); });
-    connect(&ws_, &QWebSocketServer::newConnection, this, [this] {
-        while (QWebSocket* page = ws_.nextPendingConnection())
-            openPage(page);
-    });
-    ws_.setMaxPendingConnections(limits_.waitingPages);
-    ws_.setHandshakeTimeout(limits_.deadlineMs);
     clock_.start();
     sweep_.setInterval(1000);
     connect(&sweep_, &QTimer::timeout, this, [this] { sweep(); });
@@ -90,15 +83,12 @@ void WebGateway::setAddressBook(AddressNote note, AddressForget forget) {
 
 void WebGateway::setLimits(const WebLimits& limits) {
     limits_ = limits;
-    ws_.setMaxPendingConnections(limits_.waitingPages);
-    ws_.setHandshakeTimeout(limits_.deadlineMs);
     if (files_)
         files_->setLimits(limits_.files);
 }
 
 void WebGateway::setDeadlineMs(int ms) {
     limits_.deadlineMs = ms;
-    ws_.setHandshakeTimeout(ms);
 }
 
 void WebGateway::setFileFolder(const QString& folder) {
@@ -141,9 +131,9 @@ void WebGateway::stop() {
     auto pages = std::move(pages_);
     pages_.clear();
     for (auto& [key, page] : pages) {
-        if (QWebSocket* socket = page->socket()) {
+        if (PageSocket* socket = page->socket()) {
             socket->disconnect(this);
-            socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("聊天室已结束"));
+            socket->close(PageSocket::GoingAway, QStringLiteral("聊天室已结束"));
             socket->deleteLater();
         }
     }
@@ -208,15 +198,17 @@ void WebGateway::readHead(QTcpSocket* socket) {
         break;
     case HttpRequest::State::Done:
         if (r.path == "/ws") {
-            if (!r.isWebSocketUpgrade()) {
+            if (!r.isWebSocketUpgrade() || r.header("sec-websocket-version") != "13") {
                 socket->write(plain("426 Upgrade Required"));
+            } else if (r.header("sec-websocket-key").isEmpty()) {
+                socket->write(plain("400 Bad Request"));
             } else if (!r.fromOwnPage(port())) {
                 socket->write(plain("403 Forbidden"));
             } else if (waitingPages() >= limits_.waitingPages ||
                        waitingFrom(address) >= limits_.waitingPerAddress) {
                 socket->write(plain("503 Service Unavailable"));
             } else {
-                upgrade(socket);
+                upgrade(socket, r);
                 return;
             }
             break;
@@ -281,7 +273,7 @@ void WebGateway::answer(QTcpSocket* socket, const QByteArray& method, const QByt
     socket->write(plain("404 Not Found"));
 }
 
-void WebGateway::upgrade(QTcpSocket* socket) {
+void WebGateway::upgrade(QTcpSocket* socket, const HttpRequest& request) {
     // From here on it is a page, counted among the pages: its place among the asking goes.
     socket->disconnect(this);
     socket->setReadBufferSize(0);
@@ -293,6 +285,9 @@ void WebGateway::upgrade(QTcpSocket* socket) {
     if (--asking_[address] <= 0)
         asking_.remove(address);
     *pool = Pool::None;
-    // The handshake is still unread (only peeked), for the WebSocket server to take.
-    ws_.handleConnection(socket);
+    socket->read(request.headSize); // only peeked so far
+    const QString host =
+        QUrl(QStringLiteral("ws://") + QString::fromLatin1(request.header("host"))).host();
+    openPage(new PageSocket(socket, request.header("sec-websocket-key"), host,
+                            {kMaxMessage, limits_.writeQueue}, this));
 }

@@ -4,6 +4,7 @@
 #include "web/FileStore.h"
 #include "web/Owner.h"
 #include "web/PageConnection.h"
+#include "web/PageLines.h"
 #include "web/WebLimits.h"
 #include "web/WebSeat.h"
 
@@ -14,14 +15,13 @@
 #include <QString>
 #include <QTcpServer>
 #include <QTimer>
-#include <QWebSocketServer>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
 
 class QTcpSocket;
-class QWebSocket;
+struct HttpRequest;
 
 // The host's web surface on the room's port + 1: the page over HTTP and its
 // WebSocket, each joined page a WebSeat on the room's own port. Nothing is
@@ -30,8 +30,12 @@ class QWebSocket;
 class WebGateway : public QObject {
     Q_OBJECT
 public:
-    // Tells the host which browser a loopback connection from that port stands for.
-    using AddressNote = std::function<void(quint16 loopbackPort, const QString& address)>;
+    // Takes one read's bytes for a seat, in this process.
+    using Reader = std::function<void(QByteArrayView read)>;
+    // Tells the host which browser a loopback connection from that port stands for, and
+    // how to hand its seat what the room sends it.
+    using AddressNote =
+        std::function<void(quint16 loopbackPort, const QString& address, Reader reader)>;
     using AddressForget = std::function<void(quint16 loopbackPort)>;
     // The room's seated connection with exactly that peer endpoint, if there is one.
     struct Holder {
@@ -113,10 +117,10 @@ private:
     void accept();
     void readHead(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const QByteArray& method, const QByteArray& path);
-    void upgrade(QTcpSocket* socket);
+    void upgrade(QTcpSocket* socket, const HttpRequest& request);
     bool startDownload(QTcpSocket* socket);
     // Pages and seats, in WebGatewayPages.cpp.
-    void openPage(QWebSocket* socket);
+    void openPage(PageSocket* socket);
     PageConnection* adopt(std::unique_ptr<PageConnection> page);
     void refuse(PageConnection* page, const QString& text);
     void join(PageConnection* page, const QString& nickname);
@@ -127,7 +131,7 @@ private:
     void ownerGone(const Owner& owner);
     int waitingPages() const;
     int waitingFrom(const QString& address) const;
-    PageConnection* pageOf(QWebSocket* socket) const;
+    PageConnection* pageOf(PageSocket* socket) const;
     qint64 nowMs() const { return clock_.elapsed(); }
     // Files, in WebGatewayFiles.cpp.
     void fileRequest(PageConnection* page, const QJsonObject& message);
@@ -139,7 +143,6 @@ private:
     QString baseUrl(const PageConnection* page) const;
 
     QTcpServer http_;
-    QWebSocketServer ws_;
     WebLimits limits_;
     Room room_;
     quint16 roomPort_ = 0;
@@ -162,5 +165,6 @@ private:
     QHash<QByteArray, Upload> uploads_; // by file token, while the file is coming
     QHash<Owner, Budget> offerBudget_;
     QHash<QString, Budget> joinBudget_; // by address
+    PageLines lines_;
     QString publicAddress_;
 };

@@ -6,7 +6,6 @@
 #include "web/WebSeat.h"
 
 #include <QJsonDocument>
-#include <QWebSocket>
 #include <QtEndian>
 
 namespace {
@@ -23,8 +22,7 @@ bool isLoopback(const QString& host) {
 } // namespace
 
 QString WebGateway::baseUrl(const PageConnection* page) const {
-    const QUrl asked = page->socket() != nullptr ? page->socket()->requestUrl() : QUrl();
-    QString host = asked.host();
+    QString host = page->socket() != nullptr ? page->socket()->host() : QString();
     if (isLoopback(host) && !publicAddress_.isEmpty())
         host = publicAddress_;
     if (host.isEmpty())

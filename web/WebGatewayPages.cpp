@@ -5,7 +5,6 @@
 #include "web/WebSeat.h"
 
 #include <QJsonDocument>
-#include <QWebSocket>
 
 namespace {
 
@@ -22,7 +21,7 @@ bool isSeatless(const PageConnection& page) {
 
 } // namespace
 
-PageConnection* WebGateway::pageOf(QWebSocket* socket) const {
+PageConnection* WebGateway::pageOf(PageSocket* socket) const {
     const auto it = pages_.find(socket);
     return it == pages_.end() ? nullptr : it->second.get();
 }
@@ -41,23 +40,21 @@ int WebGateway::waitingFrom(const QString& address) const {
     return waiting;
 }
 
-void WebGateway::openPage(QWebSocket* socket) {
+void WebGateway::openPage(PageSocket* socket) {
     const QString address = addressOf(socket->peerAddress());
     if (waitingPages() >= limits_.waitingPages ||
         waitingFrom(address) >= limits_.waitingPerAddress) {
-        socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("too many"));
+        socket->close(PageSocket::PolicyViolated, QStringLiteral("too many"));
         socket->deleteLater();
         return;
     }
-    socket->setMaxAllowedIncomingMessageSize(kMaxMessage);
-    socket->setMaxAllowedIncomingFrameSize(kMaxMessage);
     PageConnection* page =
         adopt(std::make_unique<PageConnection>(socket, address, limits_.writeQueue));
-    connect(socket, &QWebSocket::textMessageReceived, this,
+    connect(socket, &PageSocket::textMessageReceived, this,
             [this, page](const QString& t) { text(page, t); });
-    connect(socket, &QWebSocket::binaryMessageReceived, this,
+    connect(socket, &PageSocket::binaryMessageReceived, this,
             [this, page](const QByteArray& frame) { binary(page, frame); });
-    connect(socket, &QWebSocket::disconnected, this, [this, page] { gone(page); });
+    connect(socket, &PageSocket::disconnected, this, [this, page] { gone(page); });
 }
 
 PageConnection* WebGateway::openDetached(const QString& address, PageConnection::Sink sink) {
@@ -80,7 +77,7 @@ void WebGateway::refuse(PageConnection* page, const QString& text) {
             .toJson(QJsonDocument::Compact)));
     // One that keeps sending what makes no sense is let go.
     if (++page->refusals > limits_.refusals)
-        page->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("refused"));
+        page->close(PageSocket::PolicyViolated, QStringLiteral("refused"));
 }
 
 void WebGateway::text(PageConnection* page, const QString& text) {
@@ -180,12 +177,12 @@ void WebGateway::join(PageConnection* page, const QString& nickname) {
         refuse(page, QStringLiteral("加入得太频繁了,请过一会儿再试"));
         return;
     }
-    auto* seat = new WebSeat(roomPort_, this);
+    auto* seat = new WebSeat(roomPort_, lines_, this);
     seat->setKeepMs(limits_.seatKeepMs);
     seat->setWriteLimit(limits_.writeQueue);
     seat->setHistory(room_.history);
     connect(seat, &WebSeat::finished, this, [this](WebSeat* s) { seatFinished(s); });
-    QWebSocket* socket = page->socket();
+    PageSocket* socket = page->socket();
     page->state = PageConnection::State::Joining;
     const bool seated = seat->join(socket, nickname);
     if (pageOf(socket) != page) { // gone while joining
@@ -204,7 +201,18 @@ void WebGateway::join(PageConnection* page, const QString& nickname) {
     seats_.insert(seat->token(), seat);
     seatOf_.insert(seat, {page->owner, nickname});
     if (note_)
-        note_(seat->localPort(), page->address);
+        note_(seat->localPort(), page->address,
+              [seat = QPointer<WebSeat>(seat)](QByteArrayView read) {
+                  // A seat that went drops what the room still had for it, as a closed socket
+                  // would.
+                  if (seat == nullptr)
+                      return;
+                  try {
+                      seat->fromRoom(read);
+                  } catch (const std::exception&) {
+                      // Its own connection failed: the seat hears of it as a disconnection.
+                  }
+              });
 }
 
 void WebGateway::resume(PageConnection* page, const QByteArray& token, qint64 lastSeen) {
@@ -236,7 +244,7 @@ void WebGateway::gone(PageConnection* page) {
         page->seat->detach();
     std::unique_ptr<PageConnection> owned = std::move(it->second);
     pages_.erase(it);
-    if (QWebSocket* socket = owned->socket())
+    if (PageSocket* socket = owned->socket())
         socket->deleteLater();
 }
 
@@ -246,7 +254,7 @@ void WebGateway::seatLeft(quint64 serial) {
     // Its file connections have nothing left to do.
     for (const auto& [key, page] : pages_) {
         if (page->owner == owner)
-            page->close(QWebSocketProtocol::CloseCodeNormal, QStringLiteral("left"));
+            page->close(PageSocket::Normal, QStringLiteral("left"));
     }
 }
 
@@ -297,7 +305,7 @@ void WebGateway::sweep() {
                               ? now - page->lastActiveMs >= limits_.uploadIdleMs
                               : false;
         if (late)
-            page->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("timeout"));
+            page->close(PageSocket::PolicyViolated, QStringLiteral("timeout"));
     }
     for (auto it = joinBudget_.begin(); it != joinBudget_.end();)
         it = it->isFull(now) ? joinBudget_.erase(it) : std::next(it);

@@ -5,12 +5,12 @@
 #include "protocol/LineKind.h"
 #include "protocol/TypedLine.h"
 #include "protocol/Wire.h"
+#include "web/PageLines.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRandomGenerator>
-#include <QTime>
-#include <QWebSocket>
+#include <cstring>
 
 // What the room state needs of a whisper thread, and what the page calls it.
 class WebThread final : public WhisperPeer {
@@ -26,8 +26,19 @@ namespace {
 constexpr qsizetype kKeptBytes = 1 << 20;
 constexpr std::size_t kKeptFrames = 4000;
 
-QString now() {
-    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+// A kept body as its page gets it: numbered, so a page that comes back says where it was.
+void appendFrame(QByteArray& out, qint64 number, const QByteArray& body) {
+    char digits[32];
+    char* end = digits + sizeof digits;
+    char* at = end;
+    *--at = ',';
+    do {
+        *--at = char('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    at -= 5;
+    std::memcpy(at, "{\"n\":", 5);
+    PageSocket::appendText(out, {QByteArrayView(at, end - at), QByteArrayView(body).sliced(1)});
 }
 
 QString kindName(wire::LineKind kind) {
@@ -53,8 +64,8 @@ QString shown(QByteArray line) {
 
 } // namespace
 
-WebSeat::WebSeat(quint16 roomPort, QObject* parent)
-    : QObject(parent), roomPort_(roomPort), roomClient_(room_, client_, *this) {
+WebSeat::WebSeat(quint16 roomPort, PageLines& lines, QObject* parent)
+    : QObject(parent), roomPort_(roomPort), roomClient_(room_, client_, *this), lines_(lines) {
     const quint64 a = QRandomGenerator::system()->generate64();
     const quint64 b = QRandomGenerator::system()->generate64();
     token_ = (QByteArray::number(a, 16).rightJustified(16, '0') +
@@ -64,6 +75,17 @@ WebSeat::WebSeat(quint16 roomPort, QObject* parent)
     keep_.setSingleShot(true);
     keep_.setInterval(kKeepMs);
     connect(&keep_, &QTimer::timeout, this, [this] { end(); });
+    // The room may answer before this side has heard that its connection is up: what it
+    // said waits until then, as it would in the kernel.
+    client_.OnConnect = [this, connected = client_.OnConnect](QObject* sender,
+                                                              TCustomWinSocket* socket) {
+        connected(sender, socket);
+        while (!early_.empty() && roomClient_.isConnected()) {
+            const QByteArray read = std::move(early_.front());
+            early_.pop_front();
+            handleRead(read);
+        }
+    };
 }
 
 WebSeat::~WebSeat() {
@@ -71,7 +93,7 @@ WebSeat::~WebSeat() {
     roomClient_.stop();
 }
 
-bool WebSeat::join(QWebSocket* page, const QString& nickname) {
+bool WebSeat::join(PageSocket* page, const QString& nickname) {
     page_ = page;
     if (!encodable(QJsonObject{{QStringLiteral("request"), QStringLiteral("join")}}, nickname))
         return false;
@@ -85,29 +107,31 @@ bool WebSeat::join(QWebSocket* page, const QString& nickname) {
     return true;
 }
 
-void WebSeat::attach(QWebSocket* page, qint64 lastSeen) {
+void WebSeat::attach(PageSocket* page, qint64 lastSeen) {
     keep_.stop();
     if (page_ != nullptr && page_ != page)
-        page_->close(); // an older tab of the same seat gives way
+        page_->close(PageSocket::Normal); // an older tab of the same seat gives way
     page_ = page;
-    page_->sendTextMessage(QStringLiteral(R"({"type":"resumed"})"));
+    QByteArray frames;
+    PageSocket::appendText(frames, {R"({"type":"resumed"})"});
     for (const Sent& s : kept_) {
-        if (s.number > lastSeen)
-            toPage(s.frame);
+        if (s.number > lastSeen && !s.body.isEmpty())
+            appendFrame(frames, s.number, s.body);
     }
+    toPage(frames);
 }
 
-void WebSeat::toPage(const QByteArray& frame) {
-    if (page_ == nullptr)
+void WebSeat::toPage(const QByteArray& frames) {
+    if (page_ == nullptr || frames.isEmpty())
         return;
     if (page_->bytesToWrite() > writeLimit_) {
         // A page that reads nothing is treated as dropped: the seat waits, keeping what it missed.
-        QWebSocket* page = page_;
+        PageSocket* page = page_;
         detach();
-        QMetaObject::invokeMethod(page, &QWebSocket::abort, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(page, &PageSocket::abort, Qt::QueuedConnection);
         return;
     }
-    page_->sendTextMessage(QString::fromUtf8(frame));
+    page_->write(frames);
 }
 
 void WebSeat::detach() {
@@ -117,15 +141,49 @@ void WebSeat::detach() {
 }
 
 void WebSeat::send(QJsonObject message) {
-    message.insert(QStringLiteral("n"), ++lastNumber_);
-    const QByteArray frame = QJsonDocument(message).toJson(QJsonDocument::Compact);
-    kept_.push_back({lastNumber_, frame});
-    keptBytes_ += frame.size();
+    QByteArray frame;
+    keep(QJsonDocument(message).toJson(QJsonDocument::Compact), frame);
+    toPage(frame);
+}
+
+void WebSeat::keep(const QByteArray& body, QByteArray& out) {
+    kept_.push_back({++lastNumber_, body});
+    keptBytes_ += body.size();
     while (keptBytes_ > kKeptBytes || kept_.size() > kKeptFrames) {
-        keptBytes_ -= kept_.front().frame.size();
+        keptBytes_ -= kept_.front().body.size();
         kept_.pop_front();
     }
-    toPage(frame);
+    if (page_ != nullptr)
+        appendFrame(out, lastNumber_, body);
+}
+
+void WebSeat::fromRoom(QByteArrayView read) {
+    // Talk relayed to everyone: the frames are made once for all seats. Anything else,
+    // and the welcome that starts a seat, takes the room client's own way.
+    if (!roomClient_.isConnected() || !early_.empty()) {
+        if (early_.size() < kMaxQueued)
+            early_.push_back(read.toByteArray());
+        return;
+    }
+    handleRead(read);
+}
+
+void WebSeat::handleRead(QByteArrayView read) {
+    const PageLines::Read& shared = lines_.read(read);
+    QByteArray frames;
+    if (shared.kind == PageLines::Read::Kind::Lines && historyAsked_) {
+        frames.reserve(shared.lines.size() * 256);
+        const bool involved = shared.involved.contains(room_.ownNickname);
+        for (const PageLines::Line& line : shared.lines)
+            keep(involved ? line.bodyFor(room_.ownNickname) : line.plainBody(), frames);
+    } else if (shared.kind == PageLines::Read::Kind::Users) {
+        users_ = shared.nicknames;
+        keepUsers(shared.usersBody, frames);
+    } else {
+        roomClient_.handleRead(read.toByteArray());
+        return;
+    }
+    toPage(frames);
 }
 
 void WebSeat::request(const QJsonObject& message) {
@@ -252,7 +310,7 @@ bool WebSeat::whisper(const QString& peer, const QString& typed) {
           {QStringLiteral("peer"), peer},
           {QStringLiteral("text"), shown(line)},
           {QStringLiteral("kind"), QStringLiteral("own")},
-          {QStringLiteral("time"), now()}});
+          {QStringLiteral("time"), QString::fromLatin1(lines_.time())}});
     return true;
 }
 
@@ -342,10 +400,9 @@ void WebSeat::appendLog(const QByteArray& line) {
     // The room's first line to a seat is its welcome: the seat is in, and earlier talk comes first.
     if (!historyAsked_)
         sendHistory();
-    send({{QStringLiteral("type"), QStringLiteral("line")},
-          {QStringLiteral("text"), shown(line)},
-          {QStringLiteral("kind"), kindName(wire::classifyLine(line, room_.ownNickname))},
-          {QStringLiteral("time"), now()}});
+    QByteArray frame;
+    keep(PageLines::line(line, lines_.time()).bodyFor(room_.ownNickname), frame);
+    toPage(frame);
 }
 
 void WebSeat::setUserList(const QList<QByteArray>& nicknames) {
@@ -356,9 +413,24 @@ void WebSeat::setOnlineCount(int count) {
     QJsonArray names;
     for (const QByteArray& n : users_)
         names.append(gb::toDisplay(n));
-    send({{QStringLiteral("type"), QStringLiteral("users")},
-          {QStringLiteral("nicknames"), names},
-          {QStringLiteral("count"), count}});
+    QByteArray frame;
+    keepUsers(QJsonDocument(QJsonObject{{QStringLiteral("type"), QStringLiteral("users")},
+                                        {QStringLiteral("nicknames"), names},
+                                        {QStringLiteral("count"), count}})
+                  .toJson(QJsonDocument::Compact),
+              frame);
+    toPage(frame);
+}
+
+void WebSeat::keepUsers(const QByteArray& body, QByteArray& out) {
+    // Only the room as it is now is worth sending again: the older list is forgotten.
+    if (!kept_.empty() && lastUsers_ >= kept_.front().number) {
+        QByteArray& older = kept_[std::size_t(lastUsers_ - kept_.front().number)].body;
+        keptBytes_ -= older.size();
+        older.clear();
+    }
+    keep(body, out);
+    lastUsers_ = lastNumber_;
 }
 
 WhisperPeer* WebSeat::createWhisper(int slot) {
@@ -394,7 +466,7 @@ void WebSeat::appendWhisper(WhisperPeer* window, const QByteArray& line) {
           {QStringLiteral("peer"), QString::fromLatin1(thread->seatField)},
           {QStringLiteral("text"), shown(line)},
           {QStringLiteral("kind"), QStringLiteral("other")},
-          {QStringLiteral("time"), now()}});
+          {QStringLiteral("time"), QString::fromLatin1(lines_.time())}});
 }
 
 void WebSeat::showWhisper(WhisperPeer* window) {

@@ -4,23 +4,25 @@
 #include "net/Sockets.h"
 #include "protocol/RoomState.h"
 #include "protocol/RoomView.h"
+#include "web/PageSocket.h"
 
 #include <QDateTime>
 #include <QJsonObject>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
-#include <QWebSocket>
 #include <deque>
 #include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
+class PageLines;
 class WebThread;
 
 // One browser's seat: a headless room client on a loopback connection to the
-// room's own port, so the room sees exactly what a desktop participant sends.
+// room's own port, so the room sees exactly what a desktop participant sends. What
+// the room sends it comes in-process (fromRoom), as one read, without the kernel.
 // It outlives its page's connection for a while, so a phone that slept can come
 // back to the same seat and the messages it missed.
 class WebSeat : public QObject, private RoomView {
@@ -47,7 +49,8 @@ public:
                              const std::function<QJsonObject(const Said&)>& one,
                              const std::function<void(const QJsonObject&)>& send);
 
-    WebSeat(quint16 roomPort, QObject* parent = nullptr);
+    // `lines` makes the frames for the room's lines, shared by every seat of the gateway.
+    WebSeat(quint16 roomPort, PageLines& lines, QObject* parent = nullptr);
     ~WebSeat() override;
 
     void setKeepMs(int ms) { keep_.setInterval(ms); }
@@ -60,18 +63,20 @@ public:
 
     // Tries to take a seat under that nickname; false when the attempt ended at
     // once (what the desktop refuses before connecting), its notice already sent.
-    bool join(QWebSocket* page, const QString& nickname);
+    bool join(PageSocket* page, const QString& nickname);
     // A page comes back: everything after its last seen message is sent again.
-    void attach(QWebSocket* page, qint64 lastSeen);
+    void attach(PageSocket* page, qint64 lastSeen);
     // The page's connection dropped: the seat waits for it.
     void detach();
     // A request of the page other than join and resume.
     void request(const QJsonObject& message);
+    // One read of what the room sent this seat's connection.
+    void fromRoom(QByteArrayView read);
 
     QByteArray token() const { return token_; }
     // The loopback port the room sees this seat's connection come from.
     quint16 localPort() const { return localPort_; }
-    QWebSocket* page() const { return page_; }
+    PageSocket* page() const { return page_; }
 
 signals:
     // The seat is over; the gateway lets it go.
@@ -111,7 +116,13 @@ private:
     // The room client never pauses; the host does.
     void pause(int) override {}
 
-    void toPage(const QByteArray& frame);
+    // Keeps a frame's body (a JSON object without its number) for a page that comes
+    // back, numbered, and adds its frame to `out`.
+    void keep(const QByteArray& body, QByteArray& out);
+    // The same for a list of users, which replaces the one kept before it.
+    void keepUsers(const QByteArray& body, QByteArray& out);
+    void toPage(const QByteArray& frames);
+    void handleRead(QByteArrayView read);
     void sendHistory();
     void sendThread(const char* type, const WebThread& thread, bool focus = false);
 
@@ -121,7 +132,8 @@ private:
     RoomClient roomClient_;
     std::vector<std::unique_ptr<WebThread>> threads_;
     QList<QByteArray> users_;
-    QPointer<QWebSocket> page_;
+    PageLines& lines_;
+    QPointer<PageSocket> page_;
     QByteArray token_;
     quint16 localPort_ = 0;
     qint64 writeLimit_ = std::numeric_limits<qint64>::max();
@@ -130,16 +142,19 @@ private:
     bool historyAsked_ = false;
     bool ending_ = false;
 
-    // What was sent lately, numbered, for a page that comes back.
+    // What was sent lately, numbered, for a page that comes back: the bodies of lines
+    // are the ones every seat the line reached shares.
     struct Sent {
         qint64 number;
-        QByteArray frame;
+        QByteArray body;
     };
     std::deque<Sent> kept_;
     qsizetype keptBytes_ = 0;
     qint64 lastNumber_ = 0;
+    qint64 lastUsers_ = 0; // the number of the last list of users sent
 
     std::deque<QJsonObject> queue_;
+    std::deque<QByteArray> early_; // what the room sent before the connected event
     QTimer quiet_;
     QTimer keep_;
 };

@@ -23,7 +23,9 @@
 #include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 
 namespace {
 
@@ -63,10 +65,9 @@ bool webJoin(RawParticipant& p, quint16 webPort, const QByteArray& name) {
     QRandomGenerator::global()->fillRange(nonce);
     const QByteArray key =
         QByteArray(reinterpret_cast<const char*>(nonce), sizeof nonce).toBase64();
-    const QByteArray accept =
-        QCryptographicHash::hash(key + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11",
-                                 QCryptographicHash::Sha1)
-            .toBase64();
+    const QByteArray accept = QCryptographicHash::hash(key + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11",
+                                                       QCryptographicHash::Sha1)
+                                  .toBase64();
     if (!p.sendAll("GET /ws HTTP/1.1\r\nHost: " + host +
                    "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: " + key +
                    "\r\nSec-WebSocket-Version: 13\r\nOrigin: http://" + host + "\r\n\r\n") ||
@@ -123,7 +124,14 @@ struct Options {
         rounds = 3;
 };
 
-report::Run runHost(const Options& o, int web) {
+// The host's heap in use (KiB): unlike RSS, it falls back when a round's seats go, so
+// every round measures the seats it seats.
+long heapKiB() {
+    const struct mallinfo2 m = mallinfo2();
+    return long((m.uordblks + m.hblkhd) / 1024);
+}
+
+report::Run runHost(const Options& o, int web, long& heapGrowthKiB) {
     report::Run run;
     run.lines = o.lines;
     const quint16 port = freeLoopbackPort();
@@ -136,6 +144,12 @@ report::Run runHost(const Options& o, int web) {
     }
     hostIn(*form, port, QStringLiteral("host"), QStringLiteral("room"));
     liftBudget(*form);
+    {
+        // Every page comes from the one address here; a LAN's phones each have their own.
+        WebLimits limits = form->web->limits();
+        limits.joinBurst = o.n;
+        form->web->setLimits(limits);
+    }
     if (!form->web->isRunning()) {
         std::fprintf(stderr, "web port %d not served\n", port + 1);
         return run;
@@ -146,7 +160,11 @@ report::Run runHost(const Options& o, int web) {
         args.append(QString::number(v));
     const figures::Child child = figures::spawnSelf(args);
     run.rssBeforeKiB = figures::rssKiB();
-    report::Collector collect(run, figures::cpuNs, figures::rssKiB);
+    const long heapBefore = heapKiB();
+    report::Collector collect(run, figures::cpuNs, [&] {
+        heapGrowthKiB = heapKiB() - heapBefore; // asked once everyone is seated
+        return figures::rssKiB();
+    });
     runUntilChildEnds(child, std::ref(collect));
     figures::waitChild(child);
     // Let every departure run, the pages' seats too, before the window goes.
@@ -159,18 +177,19 @@ bool clean(const report::Run& r) {
 }
 
 void printRun(const char* what, const report::Run& r) {
-    std::printf("  %s  seated %5d ms  p50 %7.1f us  p99 %8.1f us  cpu/line %6.1f us (batched "
-                "%5.1f us)  %7.0f lines/s  RSS %ld -> %ld -> %ld KiB  lost %d dup %d (batched %d/%d)%s\n",
-                what, r.joinMs, r.p50(), r.p99(), r.cpuPerLineUs(), r.batchedCpuPerLineUs(),
-                r.linesPerSecond(), r.rssBeforeKiB, r.rssSeatedKiB, r.rssEndKiB, r.lost, r.duplicates,
-                r.tputLost, r.tputDuplicates, clean(r) ? "" : "  LOSSES");
+    std::printf(
+        "  %s  seated %5d ms  p50 %7.1f us  p99 %8.1f us  cpu/line %6.1f us (batched "
+        "%5.1f us)  %7.0f lines/s  RSS %ld -> %ld -> %ld KiB  lost %d dup %d (batched %d/%d)%s\n",
+        what, r.joinMs, r.p50(), r.p99(), r.cpuPerLineUs(), r.batchedCpuPerLineUs(),
+        r.linesPerSecond(), r.rssBeforeKiB, r.rssSeatedKiB, r.rssEndKiB, r.lost, r.duplicates,
+        r.tputLost, r.tputDuplicates, clean(r) ? "" : "  LOSSES");
     std::fflush(stdout);
 }
 
 Options parse(int argc, char** argv) {
     Options o;
     const std::pair<const char*, int*> named[] = {
-        {"--participants", &o.n},   {"--web", &o.web},         {"--lines", &o.lines},
+        {"--participants", &o.n},       {"--web", &o.web},         {"--lines", &o.lines},
         {"--spacing-us", &o.spacingUs}, {"--batches", &o.batches}, {"--batch-lines", &o.batchLines},
         {"--rounds", &o.rounds}};
     for (int i = 1; i + 1 < argc; ++i)
@@ -201,12 +220,19 @@ int main(int argc, char** argv) {
                 "core 0, participants on core 1\n",
                 o.n, o.n - o.web, o.web, o.lines, o.spacingUs, o.batches, o.batchLines, o.rounds);
     std::vector<report::Run> a, b;
+    std::vector<double> perPage;
     for (int round = 1; round <= o.rounds; ++round) {
         std::printf("round %d\n", round);
-        a.push_back(runHost(o, 0));
+        long heapA = 0, heapB = 0;
+        a.push_back(runHost(o, 0, heapA));
         printRun("A", a.back());
-        b.push_back(runHost(o, o.web));
+        b.push_back(runHost(o, o.web, heapB));
         printRun("B", b.back());
+        // B's heap beyond A's for its desktop seats, shared out among its pages.
+        const double desktop = double(heapA) / o.n;
+        perPage.push_back(o.web > 0 ? (heapB - desktop * (o.n - o.web)) / o.web : 0);
+        std::printf("  heap seated: A +%ld KiB (%.1f a desktop seat), B +%ld KiB (%.1f a page)\n",
+                    heapA, desktop, heapB, perPage.back());
     }
     const report::Medians ma = report::medians(a), mb = report::medians(b);
     auto ratio = [](double x, double y) { return y > 0 ? x / y : 0.0; };
@@ -216,20 +242,25 @@ int main(int argc, char** argv) {
                 "|---|---|---|---|---|---|---|---|---|---|\n",
                 o.rounds);
     for (const auto& [name, m] : {std::pair{"A", ma}, std::pair{"B", mb}})
-        std::printf("| %s | %.0f | %.0f | %.0f | %.0f | %.1f | %.0f | %.0f | %.0f | %.0f / %.0f |\n",
-                    name, m.joinMs, m.p50, m.p99, m.cpu, m.cpuBatched, m.tput, m.rssSeated,
-                    m.rssEnd, m.rssSeatedGrowth, m.rssEndGrowth);
+        std::printf(
+            "| %s | %.0f | %.0f | %.0f | %.0f | %.1f | %.0f | %.0f | %.0f | %.0f / %.0f |\n", name,
+            m.joinMs, m.p50, m.p99, m.cpu, m.cpuBatched, m.tput, m.rssSeated, m.rssEnd,
+            m.rssSeatedGrowth, m.rssEndGrowth);
     std::printf("| B/A | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.3f | %.3f | %.1f / %.1f |\n",
                 ratio(mb.joinMs, ma.joinMs), ratio(mb.p50, ma.p50), ratio(mb.p99, ma.p99),
                 ratio(mb.cpu, ma.cpu), ratio(mb.cpuBatched, ma.cpuBatched), ratio(mb.tput, ma.tput),
                 ratio(mb.rssSeated, ma.rssSeated), ratio(mb.rssEnd, ma.rssEnd),
-                ratio(mb.rssSeatedGrowth, ma.rssSeatedGrowth), ratio(mb.rssEndGrowth, ma.rssEndGrowth));
+                ratio(mb.rssSeatedGrowth, ma.rssSeatedGrowth),
+                ratio(mb.rssEndGrowth, ma.rssEndGrowth));
+    std::sort(perPage.begin(), perPage.end());
+    std::printf("\nheap per seated page (median): %.1f KiB\n", perPage[perPage.size() / 2]);
     int bad = 0;
     for (const auto* runs : {&a, &b})
         for (const report::Run& r : *runs)
             bad += clean(r) ? 0 : 1;
     if (bad == 0)
-        std::printf("\nevery participant got every line once in every run (lost 0, duplicated 0)\n");
+        std::printf(
+            "\nevery participant got every line once in every run (lost 0, duplicated 0)\n");
     else
         std::printf("\nLOSSES: %d of %d runs lost or duplicated lines (see above)\n", bad,
                     int(a.size() + b.size()));

@@ -31,9 +31,9 @@ public:
     void write(const QByteArray& bytes) {
         (void)::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     }
-    // One masked frame, as a browser sends it.
-    void frame(quint8 opcode, const QByteArray& payload) {
-        QByteArray f(1, static_cast<char>(0x80 | opcode));
+    // One masked frame, as a browser sends it; not the last of its message unless fin.
+    void frame(quint8 opcode, const QByteArray& payload, bool fin = true) {
+        QByteArray f(1, static_cast<char>((fin ? 0x80 : 0) | opcode));
         if (payload.size() < 126) {
             f += static_cast<char>(0x80 | payload.size());
         } else {

@@ -191,6 +191,77 @@ private slots:
         QVERIFY(userList(*host).contains("joe"));
     }
 
+    // The lines of one read are made once for every page, yet each page sees its own kinds.
+    void pagesOfOneReadSeeEachLineAsTheirOwnKind() {
+        const quint16 port = freePortPair();
+        auto host = startWebHost(port);
+        auto joe = rawJoin(*host, port, "joe");
+        WebPage amy(port + 1), bob(port + 1);
+        QVERIFY(amy.joinAs(QStringLiteral("amy")));
+        QVERIFY(bob.joinAs(QStringLiteral("bob")));
+        QTRY_VERIFY(joe->poll().contains("bob\nhost"));
+        joe->send(line(talkLine("joe", "amy", "a")) + line(talkLine("joe", "bob", "b")) +
+                  line(selfTalkLine("joe", "c")));
+        const auto kinds = [](WebPage& page) {
+            QStringList seen;
+            for (int i = 0; i < 3; ++i)
+                seen << page.take("line").value("kind").toString();
+            return seen;
+        };
+        QCOMPARE(kinds(amy), (QStringList{"toMe", "other", "other"}));
+        QCOMPARE(kinds(bob), (QStringList{"other", "toMe", "other"}));
+        amy.send(msg("talk", {{"to", "bob"}, {"text", "d"}}));
+        QCOMPARE(amy.take("line").value("kind").toString(), QStringLiteral("own"));
+        const QJsonObject toBob = bob.take("line");
+        QCOMPARE(toBob.value("text").toString(), QStringLiteral("amy 对 bob 说: d"));
+        QCOMPARE(toBob.value("kind").toString(), QStringLiteral("toMe"));
+    }
+
+    // What a browser may send beside whole text frames: pieces, pings and its close.
+    void browserFramesAreUnderstood() {
+        const quint16 port = freePortPair();
+        auto host = startWebHost(port);
+        RawPage page(port + 1, "127.0.0.1", "http://127.0.0.1:" + QByteArray::number(port + 1));
+        QVERIFY(page.readUntil("\r\n\r\n").startsWith("HTTP/1.1 101"));
+        page.frame(1, R"({"type":"join",)", false);
+        page.frame(0, R"("nickname":"amy"})");
+        QVERIFY(page.readUntil(R"("type":"token")").contains(R"("type":"token")"));
+        QTRY_VERIFY(userList(*host).contains("amy"));
+        page.frame(9, "hi");
+        QVERIFY(page.readUntil("\x8a\x02hi").contains("\x8a\x02hi"));
+        page.frame(8, "\x03\xe8");
+        QVERIFY(page.readUntil("\x88\x02\x03\xe8").contains("\x88\x02\x03\xe8"));
+        page.readUntil("never");
+        QVERIFY(page.closed());
+    }
+
+    // A page that comes back is sent the room as it is now, not every list it missed.
+    void returningPageGetsOnlyTheLatestUsers() {
+        const quint16 port = freePortPair();
+        auto host = startWebHost(port);
+        QJsonObject token;
+        qint64 seen = 0;
+        {
+            WebPage page(port + 1);
+            QVERIFY(page.waitOpen());
+            page.send(msg("join", {{"nickname", "amy"}}));
+            token = page.take("token");
+            QVERIFY(!page.take("users").isEmpty());
+            seen = page.got.last().value("n").toInteger();
+            page.socket().abort();
+        }
+        auto joe = rawJoin(*host, port, "joe");
+        auto kim = rawJoin(*host, port, "kim");
+        // Every seat's list leaves in the same turn as joe's.
+        QTRY_VERIFY(joe->poll().endsWith("kim\nhost\n"));
+        WebPage back(port + 1);
+        QVERIFY(back.waitOpen());
+        back.send(msg("resume", {{"token", token.value("token")}, {"n", seen}}));
+        const QJsonObject users = back.take("users");
+        QCOMPARE(users.value("count").toInt(), 4);
+        QVERIFY(back.take("users", 300).isEmpty());
+    }
+
     void badWebSocketInputIsRefused_data() {
         QTest::addColumn<quint8>("opcode");
         QTest::addColumn<QByteArray>("payload");
