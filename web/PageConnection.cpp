@@ -1,7 +1,7 @@
 #include "web/PageConnection.h"
 
-PageConnection::PageConnection(PageSocket* socket, const QString& address, qint64 writeQueue)
-    : address(address), socket_(socket), writeQueue_(writeQueue) {}
+PageConnection::PageConnection(PageSocket* socket, const QString& address)
+    : address(address), socket_(socket) {}
 
 PageConnection::PageConnection(const QString& address, Sink sink)
     : address(address), sink_(std::move(sink)) {}
@@ -13,16 +13,9 @@ void PageConnection::send(const QString& text) {
         sink_(text);
         return;
     }
-    if (socket_ == nullptr)
-        return;
-    if (socket_->bytesToWrite() > writeQueue_) {
-        // It reads nothing: what it would be sent stays unsent, as for a dropped page.
-        closed_ = true;
-        // Later: whoever sent this still holds the connection.
-        QMetaObject::invokeMethod(socket_, &PageSocket::abort, Qt::QueuedConnection);
-        return;
-    }
-    socket_->sendText(text.toUtf8());
+    // The socket lets go of a page that reads nothing.
+    if (socket_ != nullptr)
+        socket_->sendText(text.toUtf8());
 }
 
 void PageConnection::close(PageSocket::CloseCode code, const QString& reason) {

@@ -22,7 +22,7 @@ public:
 
     // Answers go to the socket; a sink stands in for one where there is none (fuzzing).
     using Sink = std::function<void(const QString& text)>;
-    PageConnection(PageSocket* socket, const QString& address, qint64 writeQueue);
+    PageConnection(PageSocket* socket, const QString& address);
     PageConnection(const QString& address, Sink sink);
 
     // Sends one message; a page that lets more than its queue pile up is dropped.
@@ -43,6 +43,5 @@ public:
 private:
     QPointer<PageSocket> socket_;
     Sink sink_;
-    qint64 writeQueue_ = 0;
     bool closed_ = false;
 };

@@ -48,8 +48,7 @@ void WebGateway::openPage(PageSocket* socket) {
         socket->deleteLater();
         return;
     }
-    PageConnection* page =
-        adopt(std::make_unique<PageConnection>(socket, address, limits_.writeQueue));
+    PageConnection* page = adopt(std::make_unique<PageConnection>(socket, address));
     connect(socket, &PageSocket::textMessageReceived, this,
             [this, page](const QString& t) { text(page, t); });
     connect(socket, &PageSocket::binaryMessageReceived, this,
@@ -179,7 +178,6 @@ void WebGateway::join(PageConnection* page, const QString& nickname) {
     }
     auto* seat = new WebSeat(roomPort_, lines_, this);
     seat->setKeepMs(limits_.seatKeepMs);
-    seat->setWriteLimit(limits_.writeQueue);
     seat->setHistory(room_.history);
     connect(seat, &WebSeat::finished, this, [this](WebSeat* s) { seatFinished(s); });
     PageSocket* socket = page->socket();

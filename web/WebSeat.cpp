@@ -122,16 +122,9 @@ void WebSeat::attach(PageSocket* page, qint64 lastSeen) {
 }
 
 void WebSeat::toPage(const QByteArray& frames) {
-    if (page_ == nullptr || frames.isEmpty())
-        return;
-    if (page_->bytesToWrite() > writeLimit_) {
-        // A page that reads nothing is treated as dropped: the seat waits, keeping what it missed.
-        PageSocket* page = page_;
-        detach();
-        QMetaObject::invokeMethod(page, &PageSocket::abort, Qt::QueuedConnection);
-        return;
-    }
-    page_->write(frames);
+    // A page that reads nothing is let go by its socket; the seat waits, keeping what it missed.
+    if (page_ != nullptr && !frames.isEmpty())
+        page_->write(frames);
 }
 
 void WebSeat::detach() {

@@ -58,8 +58,6 @@ public:
     void setHistory(std::function<std::optional<QList<Said>>()> history) {
         history_ = std::move(history);
     }
-    // What its page may leave unread before it counts as gone.
-    void setWriteLimit(qint64 bytes) { writeLimit_ = bytes; }
 
     // Tries to take a seat under that nickname; false when the attempt ended at
     // once (what the desktop refuses before connecting), its notice already sent.
@@ -136,7 +134,6 @@ private:
     QPointer<PageSocket> page_;
     QByteArray token_;
     quint16 localPort_ = 0;
-    qint64 writeLimit_ = std::numeric_limits<qint64>::max();
     bool entered_ = false;
     std::function<std::optional<QList<Said>>()> history_;
     bool historyAsked_ = false;
