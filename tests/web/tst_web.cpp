@@ -30,6 +30,21 @@ QByteArray httpAnswer(quint16 webPort, const QByteArray& request) {
     return peer.poll();
 }
 
+// A page takes a seat and its connection drops: its token, and the number of the last
+// message it saw; an empty token when it got no seat.
+std::pair<QJsonObject, qint64> joinThenDrop(quint16 webPort, const QString& nickname) {
+    WebPage page(webPort);
+    if (!page.waitOpen())
+        return {};
+    page.send(msg("join", {{"nickname", nickname}}));
+    const QJsonObject token = page.take("token");
+    if (page.take("users").isEmpty())
+        return {};
+    const qint64 seen = page.got.last().value("n").toInteger();
+    page.socket().abort();
+    return {token, seen};
+}
+
 } // namespace
 
 class TestWeb : public QObject {
@@ -83,17 +98,8 @@ private slots:
         const quint16 port = freePortPair();
         auto host = startWebHost(port);
         auto joe = rawJoin(*host, port, "joe");
-        QJsonObject token;
-        qint64 seen = 0;
-        {
-            WebPage page(port + 1);
-            QVERIFY(page.waitOpen());
-            page.send(msg("join", {{"nickname", "amy"}}));
-            token = page.take("token");
-            QVERIFY(!page.take("users").isEmpty());
-            seen = page.got.last().value("n").toInteger();
-            page.socket().abort();
-        }
+        const auto [token, seen] = joinThenDrop(port + 1, QStringLiteral("amy"));
+        QVERIFY(!token.isEmpty());
         QTRY_VERIFY(joe->poll().contains("amy"));
         joe->forget();
         joe->send(line(talkLine("joe", "amy", "still there?")));
@@ -239,17 +245,8 @@ private slots:
     void returningPageGetsOnlyTheLatestUsers() {
         const quint16 port = freePortPair();
         auto host = startWebHost(port);
-        QJsonObject token;
-        qint64 seen = 0;
-        {
-            WebPage page(port + 1);
-            QVERIFY(page.waitOpen());
-            page.send(msg("join", {{"nickname", "amy"}}));
-            token = page.take("token");
-            QVERIFY(!page.take("users").isEmpty());
-            seen = page.got.last().value("n").toInteger();
-            page.socket().abort();
-        }
+        const auto [token, seen] = joinThenDrop(port + 1, QStringLiteral("amy"));
+        QVERIFY(!token.isEmpty());
         auto joe = rawJoin(*host, port, "joe");
         auto kim = rawJoin(*host, port, "kim");
         // Every seat's list leaves in the same turn as joe's.
