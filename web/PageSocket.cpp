@@ -12,9 +12,6 @@ namespace {
 
 enum Opcode : quint8 { Text = 1, Close = 8, Pong = 10 };
 
-// What Qt may hold of a page's unread bytes before it leaves the rest in the kernel.
-constexpr qint64 kReadChunk = 64 * 1024;
-
 void appendHeader(QByteArray& out, quint8 opcode, qsizetype length) {
     out += char(0x80 | opcode);
     if (length < 126) {
@@ -34,10 +31,10 @@ void appendHeader(QByteArray& out, quint8 opcode, qsizetype length) {
 
 PageSocket::PageSocket(QTcpSocket* socket, QByteArrayView key, const QString& host,
                        const Limits& limits, QObject* parent)
-    : QObject(parent), socket_(socket), peer_(socket->peerAddress()), host_(host),
-      writeLimit_(limits.writeQueue), reader_(limits.maxMessage) {
+    : QObject(parent), socket_(socket), peer_(socket->peerAddress()), host_(host), limits_(limits),
+      reader_(limits.maxMessage) {
     socket->setParent(this);
-    socket->setReadBufferSize(kReadChunk);
+    socket->setReadBufferSize(limits_.readChunk);
     connect(socket, &QTcpSocket::readyRead, this, [this] { readable(); });
     connect(socket, &QTcpSocket::disconnected, this, [this] {
         state_ = State::Done;
@@ -86,7 +83,7 @@ QByteArray PageSocket::frame(QByteArrayView utf8) {
 void PageSocket::write(const QByteArray& frames) {
     if (!isOpen())
         return;
-    if (socket_->bytesToWrite() > writeLimit_) {
+    if (socket_->bytesToWrite() > limits_.writeQueue) {
         // It reads nothing of what it is sent: as good as gone. Later, since whoever
         // writes may still hold what the going would free.
         state_ = State::Done;
@@ -137,7 +134,7 @@ void PageSocket::close(CloseCode code, const QString& reason) {
     state_ = State::CloseSent;
     sendClose(closePayload(code, reason));
     // The other side answers with its own close; one that does not is let go.
-    QTimer::singleShot(kCloseWaitMs, socket_, [s = socket_] {
+    QTimer::singleShot(limits_.closeWaitMs, socket_, [s = socket_] {
         if (s != nullptr)
             s->abort();
     });
@@ -157,7 +154,7 @@ void PageSocket::readable() {
     while (alive != nullptr && state_ != State::Done && socket_ != nullptr &&
            socket_->bytesAvailable() > 0) {
         // Only what is there: read(n) keeps room for n, and in_ would keep it for good.
-        in_ += socket_->read(std::min(socket_->bytesAvailable(), kReadChunk));
+        in_ += socket_->read(std::min(socket_->bytesAvailable(), limits_.readChunk));
         qsizetype at = 0;
         for (;;) {
             const FrameReader::Message m = reader_.next(in_, at);

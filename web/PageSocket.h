@@ -26,12 +26,12 @@ public:
         PolicyViolated = 1008,
         TooBig = 1009,
     };
-    // How long a close waits for the other side's before the connection goes anyway.
-    static constexpr int kCloseWaitMs = 1000;
-
+    // The gateway's, from WebLimits.
     struct Limits {
         qint64 maxMessage; // one message, however many frames bring it
         qint64 writeQueue; // what the page may leave unread before it counts as gone
+        qint64 readChunk;  // what Qt may hold of its unread bytes; the rest waits in the kernel
+        int closeWaitMs;   // how long a close waits for the page's own
     };
     // Takes the socket and answers its upgrade request, whose key is `key`; `host` is
     // the name or address the page asked for (its Host header).
@@ -71,7 +71,7 @@ private:
     QPointer<QTcpSocket> socket_;
     QHostAddress peer_;
     QString host_;
-    qint64 writeLimit_;
+    Limits limits_;
     FrameReader reader_;
     QByteArray in_;
     enum class State { Open, CloseSent, Done };

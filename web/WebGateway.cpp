@@ -288,6 +288,7 @@ void WebGateway::upgrade(QTcpSocket* socket, const HttpRequest& request) {
     socket->read(request.headSize); // only peeked so far
     const QString host =
         QUrl(QStringLiteral("ws://") + QString::fromLatin1(request.header("host"))).host();
-    openPage(new PageSocket(socket, request.header("sec-websocket-key"), host,
-                            {kMaxMessage, limits_.writeQueue}, this));
+    openPage(new PageSocket(
+        socket, request.header("sec-websocket-key"), host,
+        {kMaxMessage, limits_.writeQueue, limits_.readChunk, limits_.closeWaitMs}, this));
 }

@@ -27,6 +27,10 @@ struct WebLimits {
     static constexpr qint64 kMaxMessage = uploadframe::kMaxMessage;
     // What a page has not read yet; beyond it the page counts as gone (its seat waits).
     qint64 writeQueue = 1 << 20;
+    // What Qt reads of a page's bytes at a time; the rest waits in the kernel.
+    qint64 readChunk = 64 * 1024;
+    // How long a close waits for the page's own before the connection goes anyway.
+    int closeWaitMs = 1000;
     // Answers to requests that made no sense, before the connection is closed.
     int refusals = 16;
     // Joins from one address: a burst, then one every so often (each welcome pauses the host).
