@@ -16,6 +16,9 @@ struct Limits {
     int maxSide = 20000;         // pixels, as the header says
     qint64 maxPixels = 50000000; // width x height: a 50 MP photo still shows
     int allocationMb = 256;      // what the decoder may take for the whole picture
+    // A GIF is decoded whole, not scaled, on a canvas its header sets: a 4K screen
+    // recording still shows.
+    qint64 maxGifPixels = 3840 * 2160;
 };
 
 struct Result {

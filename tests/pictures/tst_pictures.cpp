@@ -179,6 +179,10 @@ private slots:
         QTest::newRow("SVG") << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='9' "
                                            "height='9'><rect width='9' height='9'/></svg>")
                              << qint64(10 << 20) << QStringLiteral("不是");
+        // 23 bytes whose logical screen is 7424 wide: the decoder would clear 13 MP.
+        QTest::newRow("GIF with a huge canvas")
+            << QByteArray::fromBase64("R0lGODlhAB0AAAAAASwBAAAFAAACArw=") << qint64(10 << 20)
+            << QStringLiteral("太大");
         QTest::newRow("over the limit") << pngOf(blocks(QSize(64, 64))) << qint64(100) << QString();
     }
 
