@@ -24,6 +24,11 @@ for p in "${packages[@]}"; do
     fi
 done
 
+# The page's accessibility audit runs axe-core in the browser tests; npm fetches it below.
+if ! command -v npm >/dev/null; then
+    missing+=(npm)
+fi
+
 if ((${#missing[@]})); then
     echo "setup: installing ${missing[*]}"
     sudo=""
@@ -33,4 +38,13 @@ if ((${#missing[@]})); then
     export DEBIAN_FRONTEND=noninteractive
     $sudo apt-get update -qq
     $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# axe-core for the page's audit: fetched once into the tree's own cache, read from disk by
+# the tests, never from the network at run time.
+root=$(cd "$(dirname "$0")/.." && pwd)
+axe="$root/.cache/axe"
+if [[ ! -f "$axe/node_modules/axe-core/axe.min.js" ]]; then
+    echo "setup: fetching axe-core"
+    npm install --silent --no-audit --no-fund --no-save --prefix "$axe" axe-core@4.10.2
 fi

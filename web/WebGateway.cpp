@@ -26,6 +26,7 @@ constexpr PageFile kFiles[] = {
     {"/", ":/web/page/index.html", "text/html; charset=utf-8"},
     {"/app.js", ":/web/page/app.js", "text/javascript; charset=utf-8"},
     {"/style.css", ":/web/page/style.css", "text/css; charset=utf-8"},
+    {"/icon.png", ":/web/page/icon.png", "image/png"},
 };
 
 QByteArray response(const QByteArray& status, const QByteArray& type, const QByteArray& body,
@@ -35,7 +36,7 @@ QByteArray response(const QByteArray& status, const QByteArray& type, const QByt
     r += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     r += "Cache-Control: no-cache\r\n";
     r += "Content-Security-Policy: default-src 'none'; script-src 'self'; style-src 'self'; "
-         "img-src 'self' data:; connect-src 'self'; base-uri 'none'; form-action 'none'; "
+         "img-src 'self'; connect-src 'self'; base-uri 'none'; form-action 'none'; "
          "frame-ancestors 'none'\r\n";
     r += "X-Content-Type-Options: nosniff\r\n";
     r += "X-Frame-Options: DENY\r\n";

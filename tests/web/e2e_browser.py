@@ -19,6 +19,8 @@ from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
 HOST_EXE = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else ''
 WAIT = 15
 THREAD = '[data-peer="阿强"]'
+AXE = os.environ.get('PINWA_AXE', os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..',
+                                               '.cache', 'axe', 'node_modules', 'axe-core', 'axe.min.js'))
 
 
 def gb(text):
@@ -415,6 +417,57 @@ class WebRoom(unittest.TestCase):
                         for y in range(height))
         return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0))
                 + chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b''))
+
+    def violations(self, d):
+        """What axe-core finds wrong on the page as it stands: rule, impact, where."""
+        if not os.path.exists(AXE):
+            self.fail('axe-core is missing: scripts/setup.sh fetches it')
+        if not d.execute_script('return !!window.axe'):
+            with open(AXE, encoding='utf-8') as f:
+                d.execute_script(f.read())
+        found = d.execute_async_script(
+            'const done = arguments[arguments.length - 1];'
+            'axe.run(document, {resultTypes: ["violations"]})'
+            '.then(r => done(r.violations.map(v => [v.id, v.impact, v.nodes.map(n => n.target.join(" "))])))'
+            '.catch(e => done([["axe failed", String(e), []]]));')
+        return [tuple(v[:2]) + (v[2][:3],) for v in found]
+
+    def test_page_passes_an_accessibility_audit(self):
+        d = self.browser()
+        self.wait(d, lambda: d.find_element(By.ID, 'nc1').is_displayed())
+        self.assertEqual(self.violations(d), [], 'the join form')
+        self.qiang.sock.sendall(b'&S' + gb('阿强 对 主持人 说: 早上好\r'))
+        until(lambda: gb('早上好') in self.qiang.read())
+        d = self.seated()
+        self.shown(d, '#Memo1 .line', '早上好')
+        d.find_element(By.ID, 'Edit5').send_keys('你好', Keys.ENTER)
+        self.qiang.sock.sendall(b'&S' + gb('阿强 对 小明 说: 早\r'))
+        work = tempfile.mkdtemp(prefix='pinwa-audit-')
+        self.addCleanup(shutil.rmtree, work)
+        for name, data in (('图.png', self.png(40, 30)), ('表.txt', b'1,2\n')):
+            with open(os.path.join(work, name), 'wb') as f:
+                f.write(data)
+            self.host.command('sendfile 小明 ' + os.path.join(work, name))
+        self.wait(d, lambda: d.find_elements(By.CSS_SELECTOR, '#Memo1 .fileEntry img.picture'))
+        self.wait(d, lambda: len(d.find_elements(By.CSS_SELECTOR, '#Memo1 .fileEntry')) == 2)
+        self.host.command('whisper 小明 你好小明')
+        self.shown(d, '[data-peer="阿华"] .Memo1', '你好小明')
+        hua = d.find_element(By.CSS_SELECTOR, '[data-peer="阿华"]').get_attribute('id')
+        self.assertEqual(self.violations(d), [], 'the room with every kind of line')
+        d.find_element(By.ID, hua + 'Tab').click()
+        self.assertEqual(self.violations(d), [], 'a whisper thread')
+        d.set_window_size(390, 844)
+        d.find_element(By.ID, 'roomTab').click()
+        d.find_element(By.ID, 'usersToggle').click()
+        self.wait(d, lambda: d.find_element(By.ID, 'list1').is_displayed())
+        self.assertEqual(self.violations(d), [], 'a phone with the user list open')
+        self.host.command('broadcast 今晚十点关门')
+        self.wait(d, lambda: d.find_element(By.ID, 'notice').is_displayed())
+        self.assertEqual(self.violations(d), [], 'a notice from the host')
+        refused = [e['message'] for e in d.get_log('browser') if 'Content Security Policy' in e['message']]
+        self.assertEqual(refused, [])
+        self.assertEqual(d.execute_script('return fetch("icon.png").then(r => r.headers.get("content-type"))'),
+                         'image/png')
 
     def test_upload_cut_by_a_dropped_connection_goes_on_after_it(self):
         proxy = DropProxy(self.host.port + 1)
