@@ -592,6 +592,7 @@ QRect ChatLog::pictureRect(int row) const {
 }
 
 void ChatLog::setPictures(std::function<PictureLook(const QString&)> lookup) {
+    model_->setPictures(lookup);
     delegate_->setPictures(std::move(lookup));
     attachmentsChanged();
 }

@@ -21,19 +21,10 @@ QVariant ChatLogModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
         return QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row))
             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    case Qt::AccessibleDescriptionRole: { // when it came, for a reader too
-        QString said = QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row))
-                           .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        // The file card's buttons are drawn, not widgets: a reader hears the key instead.
-        if (attachment(row) == attachment::Kind::Picture) {
-            if (const auto picture = offer(row))
-                said += QStringLiteral(",图片: %1 (%2),按空格键打开")
-                            .arg(picture->name, picture->sizeText);
-        } else if (kind(row) != wire::LineKind::Own && attachment(row) != attachment::Kind::None) {
-            said += QStringLiteral(",文件:按空格键接收或另存为");
-        }
-        return said;
-    }
+    case Qt::AccessibleDescriptionRole: // when it came, for a reader too
+        return QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row))
+                   .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
+               describeOffer(row);
     case ArrivedRole:
         return QDateTime::fromSecsSinceEpoch(store_.arrivedSecs(row));
     case KindRole:
@@ -48,6 +39,28 @@ QVariant ChatLogModel::data(const QModelIndex& index, int role) const {
         return int(attachment(row));
     default:
         return {};
+    }
+}
+
+QString ChatLogModel::describeOffer(int row) const {
+    // The file card's buttons are drawn, not widgets: a reader hears the key instead.
+    const bool own = kind(row) == wire::LineKind::Own;
+    if (attachment(row) == attachment::Kind::File)
+        return own ? QString() : QStringLiteral(",文件:按空格键接收或另存为");
+    const auto picture = offer(row);
+    if (attachment(row) != attachment::Kind::Picture || !picture)
+        return {};
+    QString said = QStringLiteral(",图片: %1 (%2)").arg(picture->name, picture->sizeText);
+    const PictureLook look = pictures_ ? pictures_(picture->token) : PictureLook();
+    switch (look.state) {
+    case PictureLook::State::Shown:
+        return said + QStringLiteral(",按空格键打开");
+    case PictureLook::State::Fetching:
+        return said + QStringLiteral(",正在取图片");
+    default: // a file card, as drawn: its word, then its buttons
+        if (!look.word.isEmpty())
+            said += QStringLiteral(",") + look.word;
+        return own ? said : said + QStringLiteral(",按空格键接收或另存为");
     }
 }
 

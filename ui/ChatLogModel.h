@@ -3,6 +3,7 @@
 #include "protocol/Attachment.h"
 #include "protocol/LineKind.h"
 #include "ui/LineStore.h"
+#include "ui/ThumbnailPainter.h"
 
 #include <QAbstractListModel>
 #include <QCache>
@@ -48,12 +49,17 @@ public:
     // The offer a row carries, read from its shown text; nothing for most rows.
     std::optional<fileoffer::Offer> offer(int row) const;
     void setOwnNickname(const QByteArray& nickname);
+    // How each picture stands, so that a reader hears what the row shows.
+    void setPictures(PictureLookup lookup) { pictures_ = std::move(lookup); }
 
 private:
+    QString describeOffer(int row) const;
+
     quint8 tagFor(const QByteArray& line) const;
 
     LineStore store_;
     QByteArray ownNickname_;
+    PictureLookup pictures_;
     // Rows on screen are asked for again at every paint; their lines never change.
     mutable QCache<int, QString> shown_{512};
 };

@@ -82,6 +82,14 @@ QImage drawnPicture(ChatLog* log) {
     return log->viewport()->grab(rect).toImage();
 }
 
+// What a screen reader hears of the log's last row besides its text.
+QString said(const ChatLog* log) {
+    return log->model()
+        ->index(int(log->lineCount() - 1), 0)
+        .data(Qt::AccessibleDescriptionRole)
+        .toString();
+}
+
 void paste(QLineEdit* edit, const QByteArray& png) {
     auto* data = new QMimeData;
     data->setData(QStringLiteral("image/png"), png); // as a screenshot tool offers it
@@ -125,6 +133,7 @@ private slots:
         const QRect shown = log->pictureRect(int(log->lineCount() - 1));
         QCOMPARE(shown.size(), QSize(240, 120));
         QVERIFY(looksAlike(drawnPicture(log), original));
+        QVERIFY(said(log).contains(QStringLiteral("按空格键打开")));
 
         QTRY_VERIFY(joe->poll().contains(gbBytes(QStringLiteral("[图片] 图片 "))));
         const QString line = gb::toDisplay(joe->poll()).trimmed();
@@ -212,6 +221,10 @@ private slots:
         QVERIFY(!log->offerButton(row, false).isEmpty());
         QVERIFY2(carl->pictures->look(t).word.contains(word),
                  qPrintable(carl->pictures->look(t).word));
+        // A reader hears the file card that is drawn, not a picture to open.
+        QVERIFY2(said(log).contains(QStringLiteral("接收")) &&
+                     !said(log).contains(QStringLiteral("打开")),
+                 qPrintable(said(log)));
     }
 
 private:
