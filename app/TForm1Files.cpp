@@ -235,7 +235,12 @@ void TForm1::offerSeen(const QByteArray& line) {
     quint16 webPort = 0;
     if (offer->picture && webSurface(&address, &webPort))
         pictures->offered(*offer, QStringLiteral("http://%1:%2").arg(address).arg(webPort));
-    if (wire::classifyLine(line, room.ownNickname) != wire::LineKind::Own)
+    // A picture fetched to be shown is met in the log, not as a row of the transfer
+    // window: a room of a thousand photos must not keep a thousand rows of widgets. It
+    // gets its row when it is saved, as any offer does.
+    const bool inline_ =
+        offer->picture && pictures->look(offer->token).state != PictureCache::State::None;
+    if (!inline_ && wire::classifyLine(line, room.ownNickname) != wire::LineKind::Own)
         addOffer(*offer);
 }
 

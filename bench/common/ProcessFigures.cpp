@@ -26,7 +26,16 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 namespace figures {
 
 long rssKiB() {
-    FILE* f = std::fopen("/proc/self/statm", "r");
+    return rssKiB(0);
+}
+
+long rssKiB(long pid) {
+    char path[64];
+    if (pid > 0)
+        std::snprintf(path, sizeof path, "/proc/%ld/statm", pid);
+    else
+        std::snprintf(path, sizeof path, "/proc/self/statm");
+    FILE* f = std::fopen(path, "r");
     if (!f)
         return -1;
     long size = 0, resident = 0;

@@ -11,6 +11,8 @@ namespace figures {
 
 // Resident set size in KiB, from /proc/self/statm.
 long rssKiB();
+// The same of another process (0: this one).
+long rssKiB(long pid);
 // Open file descriptors, from /proc/self/fd.
 int openFds();
 // User + system CPU time of this process in nanoseconds.

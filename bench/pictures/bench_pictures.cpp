@@ -1,62 +1,61 @@
-// A log that receives 1,000 pictures of 2 MP: a host's gateway in a child process keeps
-// them, this process is the client, with a chat log on screen and its picture cache
-// fetching each one from the host as its line arrives.
+// A log that receives 1,000 pictures of 2 MP, both ends the program's own window: a host
+// window in a child process, hosting with 允许网页加入 on (its own log shows every picture
+// too), and in this process a client window that joined, whose picture cache fetches
+// each one from the host as its line arrives. A raw participant sends them: an upload
+// proved by its seat, then its talk line, as a desktop copy does.
 //   bench_pictures [count]    drives everything, prints figures
-//   bench_pictures serve      the host side: a WebGateway, prints its port
+//   bench_pictures serve      the host side: prints its port
+#include "HostWindow.h"
+#include "ProcessFigures.h"
+#include "RawParticipant.h"
+#include "app/SettingsPage.h"
+#include "app/TForm1.h"
+#include "net/Endpoint.h"
 #include "protocol/Attachment.h"
 #include "protocol/Gb.h"
 #include "protocol/Wire.h"
 #include "transfer/FileUpload.h"
 #include "transfer/PictureCache.h"
 #include "ui/ChatLog.h"
-#include "ui/ThumbnailPainter.h"
+#include "ui/ChatPage.h"
+#include "ui/FlatButton.h"
 #include "web/WebGateway.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QBuffer>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLineEdit>
 #include <QProcess>
+#include <QRadioButton>
 #include <QRandomGenerator>
-#include <QTcpServer>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 
 namespace {
 
-long rssKiB(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
 int serve() {
-    WebGateway gateway;
-    gateway.setRoom({[](const QString&, quint16) {
-                         return std::optional<WebGateway::Holder>({1, QStringLiteral("bench")});
-                     },
-                     {},
-                     {},
-                     {}});
-    WebLimits limits;
+    quint16 port = freeLoopbackPort();
+    while (port == 65535)
+        port = freeLoopbackPort();
+    auto form = std::make_unique<TForm1>();
+    form->show();
+    form->settings->webJoin->setChecked(true);
+    hostIn(*form, port, QStringLiteral("host"), QStringLiteral("room"));
+    if (!runUntil([&] { return form->web->port() != 0; }, 5000))
+        return 1;
+    liftBudget(*form);
+    WebLimits limits = form->web->limits();
     limits.offerBurst = 1 << 20; // one sender offering as fast as it can
     limits.files.filesPerRoom = 1 << 20;
     limits.files.perRoom = qint64(64) << 30;
-    gateway.setLimits(limits);
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    if (!gateway.start(port, port - 1))
-        return 1;
+    form->web->setLimits(limits);
     std::printf("port %u\n", port);
     std::fflush(stdout);
     return QCoreApplication::exec();
@@ -81,14 +80,20 @@ QByteArray photo() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc > 1 && qstrcmp(argv[1], "serve") == 0) {
-        QCoreApplication app(argc, argv);
-        return serve();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool serving = argc > 1 && qstrcmp(argv[1], "serve") == 0;
+    QTemporaryDir home; // settings, the room's record and the picture caches of both ends
+    if (!serving) {
+        qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+        qputenv("XDG_CACHE_HOME", home.path().toLocal8Bit());
     }
     QApplication app(argc, argv);
+    if (serving)
+        return serve();
     const int count = argc > 1 ? QByteArray(argv[1]).toInt() : 1000;
-    QTemporaryDir dir;
-    const QString src = dir.filePath(QStringLiteral("photo.jpg"));
+    const QString src = home.filePath(QStringLiteral("photo.jpg"));
     {
         QFile f(src);
         f.open(QIODevice::WriteOnly);
@@ -96,70 +101,101 @@ int main(int argc, char* argv[]) {
     }
     QProcess host;
     host.start(QCoreApplication::applicationFilePath(), {QStringLiteral("serve")});
-    host.waitForReadyRead(10000);
+    host.waitForReadyRead(20000);
     const quint16 port = host.readLine().mid(5).trimmed().toUShort();
+    if (port == 0) {
+        std::printf("the host did not start\n");
+        return 1;
+    }
 
-    ChatLog log;
-    log.resize(600, 400);
-    log.show();
-    PictureCache pictures;
-    pictures.setBox(QSize(240, 240));
-    log.setPictures([&](const QString& token) {
-        const PictureCache::Look look = pictures.look(token);
-        return PictureLook{PictureLook::State(look.state), look.image, look.size, look.word};
-    });
-    QObject::connect(&pictures, &PictureCache::changed, &log, &ChatLog::attachmentsChanged);
-    const long clientStart = rssKiB(QCoreApplication::applicationPid());
-    const long hostStart = rssKiB(host.processId());
+    RawParticipant amy;
+    amy.connectTo(port);
+    if (!amy.waitFor("&U", 5000) || !amy.sendAll("&Uamy") || !amy.waitFor("&Y", 5000)) {
+        std::printf("amy was not seated\n");
+        return 1;
+    }
+    TForm1 bob;
+    bob.show();
+    bob.settings->RadioButton1->click();
+    bob.settings->port1->setValue(port);
+    bob.settings->ip1->setText(QStringLiteral("127.0.0.1"));
+    bob.settings->nc1->setText(QStringLiteral("bob"));
+    bob.settings->SpeedButton1->click();
+    ChatLog* log = bob.chat->Memo1;
+    if (!runUntil([&] { return log->lineCount() > 0; }, 5000)) {
+        std::printf("bob was not welcomed\n");
+        return 1;
+    }
+    runUntil([] { return false; }, 300); // the roster after the welcome
+    const long clientStart = figures::rssKiB();
+    const std::int64_t heapStart = figures::heapBytes();
+    const long hostStart = figures::rssKiB(long(host.processId()));
 
     QList<double> shownMs;
     QElapsedTimer sinceLine;
     QString waitingFor;
-    QObject::connect(&pictures, &PictureCache::changed, [&](const QString& token) {
-        if (token != waitingFor)
+    bool arrived = false, settled = false;
+    QObject::connect(log->model(), &QAbstractItemModel::rowsInserted, [&] {
+        if (!arrived && !waitingFor.isEmpty() &&
+            log->lines().constLast().contains(waitingFor.toLatin1())) {
+            arrived = true;
+            sinceLine.start();
+        }
+    });
+    QObject::connect(bob.pictures, &PictureCache::changed, [&](const QString& token) {
+        if (token != waitingFor || !arrived)
             return;
-        if (pictures.look(token).state == PictureCache::State::Shown)
-            shownMs.append(sinceLine.nsecsElapsed() / 1e6);
+        const PictureCache::Look look = bob.pictures->look(token);
+        if (look.state == PictureCache::State::Fetching)
+            return;
+        if (look.state == PictureCache::State::Shown)
+            shownMs.append(double(sinceLine.nsecsElapsed()) / 1e6);
         else
             std::printf("picture %d not shown: %s\n", int(shownMs.size()),
-                        pictures.look(token).word.toUtf8().constData());
-        QCoreApplication::exit(0);
+                        look.word.toUtf8().constData());
+        settled = true;
     });
+    const FileUpload::Proof proof{endpoint::localPortOf(amy.fd()), {}};
     long clientPeak = clientStart;
     for (int i = 0; i < count; ++i) {
-        FileUpload upload(src, QStringLiteral("127.0.0.1"), port, QStringLiteral("bench"), {1, {}});
+        FileUpload upload(src, QStringLiteral("127.0.0.1"), port + 1, QStringLiteral("amy"), proof);
         upload.setPicture(true);
         QString text;
-        QObject::connect(&upload, &FileUpload::done, [&](const QString& t) {
-            text = t;
-            QCoreApplication::exit(0);
-        });
+        bool failed = false;
+        QObject::connect(&upload, &FileUpload::done, [&](const QString& t) { text = t; });
         QObject::connect(&upload, &FileUpload::failed, [&](const QString& word) {
             std::printf("upload failed: %s\n", word.toUtf8().constData());
-            QCoreApplication::exit(1);
+            failed = true;
         });
         upload.start();
-        if (QCoreApplication::exec() != 0)
+        if (!runUntil([&] { return failed || !text.isEmpty(); }, 20000) || failed)
             return 1;
-        // The line arrives: stored, drawn, and its picture asked for at once.
+        // amy says it, the host relays it, bob's window stores it and asks for the picture.
         const QByteArray line = wire::talkLine("amy", "bob", gb::fromTyped(text));
-        const auto offer = attachment::find(line);
-        waitingFor = offer->token;
-        sinceLine.start();
-        log.appendLine(line);
-        pictures.offered(*offer, QStringLiteral("http://127.0.0.1:%1").arg(port));
-        QCoreApplication::exec();
-        clientPeak = std::max(clientPeak, rssKiB(QCoreApplication::applicationPid()));
+        waitingFor = attachment::find(line)->token;
+        arrived = settled = false;
+        amy.sendAll(wire::line(line));
+        if (!runUntil([&] { return settled; }, 20000)) {
+            std::printf("picture %d never settled\n", i);
+            return 1;
+        }
+        amy.drain();
+        amy.received.clear();
+        clientPeak = std::max(clientPeak, figures::rssKiB());
     }
     std::sort(shownMs.begin(), shownMs.end());
     const auto at = [&](double q) { return shownMs.value(qsizetype(q * (shownMs.size() - 1))); };
-    std::printf("pictures %d of %d shown, %lld bytes each\n", int(shownMs.size()), count,
-                QFileInfo(src).size());
+    std::printf("pictures %d of %d shown, %lld bytes each, %lld rows in bob's log\n",
+                int(shownMs.size()), count, QFileInfo(src).size(),
+                static_cast<long long>(log->lineCount()));
     std::printf("line to thumbnail: p50 %.1f ms, p99 %.1f ms, max %.1f ms\n", at(0.5), at(0.99),
                 shownMs.isEmpty() ? 0 : shownMs.last());
-    std::printf("client RSS: %ld KiB at start, %ld KiB after, peak %ld KiB\n", clientStart,
-                rssKiB(QCoreApplication::applicationPid()), clientPeak);
-    std::printf("host RSS: %ld KiB at start, %ld KiB after\n", hostStart, rssKiB(host.processId()));
+    std::printf("client window RSS: %ld KiB at start, %ld KiB after, peak %ld KiB\n", clientStart,
+                figures::rssKiB(), clientPeak);
+    std::printf("client heap in use: %.1f MiB more after\n",
+                double(figures::heapBytes() - heapStart) / (1 << 20));
+    std::printf("host window RSS: %ld KiB at start, %ld KiB after\n", hostStart,
+                figures::rssKiB(long(host.processId())));
     host.kill();
     host.waitForFinished();
     return 0;

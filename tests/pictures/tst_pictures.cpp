@@ -7,6 +7,7 @@
 #include "transfer/PictureCache.h"
 #include "ui/ChatLog.h"
 #include "ui/PictureWindow.h"
+#include "ui/TransferList.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -134,6 +135,9 @@ private slots:
         QCOMPARE(shown.size(), QSize(240, 120));
         QVERIFY(looksAlike(drawnPicture(log), original));
         QVERIFY(said(log).contains(QStringLiteral("按空格键打开")));
+        // Shown in the log, it is no row of the transfer window.
+        QVERIFY(carl->transfers == nullptr ||
+                carl->transfers->findChild<QLabel*>(QStringLiteral("transferName")) == nullptr);
 
         QTRY_VERIFY(joe->poll().contains(gbBytes(QStringLiteral("[图片] 图片 "))));
         const QString line = gb::toDisplay(joe->poll()).trimmed();
