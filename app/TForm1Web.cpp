@@ -4,6 +4,7 @@
 #include "app/SettingsPage.h"
 #include "app/TForm1.h"
 #include "protocol/Gb.h"
+#include "transfer/PictureCache.h"
 #include "ui/ChatPage.h"
 #include "ui/FlatButton.h"
 #include "web/WebGateway.h"
@@ -55,6 +56,7 @@ void TForm1::startWeb() {
     // Offers from the host itself and from this machine name the address others use.
     web->setPublicAddress(localAddress());
     HostFiles::applyLimits(*web);
+    web->setPictureLimit(pictures->limit()); // the pages show what this window shows
     const bool served = webPort <= 65535 && web->start(static_cast<quint16>(webPort),
                                                        static_cast<quint16>(roomPort), &error);
     chat->webQr->setVisible(served);

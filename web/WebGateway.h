@@ -64,6 +64,8 @@ public:
     const WebLimits& limits() const { return limits_; }
     // Shorter waits for tests.
     void setSeatKeepMs(int ms) { limits_.seatKeepMs = ms; }
+    // Pictures up to this many bytes show inline in the pages: the host's setting.
+    void setPictureLimit(qint64 bytes) { pictureLimit_ = bytes; }
     void setDeadlineMs(int ms);
     // Listens on every IPv4 address; false with the reason when the port is taken.
     bool start(quint16 webPort, quint16 roomPort, QString* error = nullptr);
@@ -144,6 +146,7 @@ private:
 
     QTcpServer http_;
     WebLimits limits_;
+    qint64 pictureLimit_ = qint64(10) << 20;
     Room room_;
     quint16 roomPort_ = 0;
     QByteArray hostKey_;

@@ -178,6 +178,7 @@ void WebGateway::join(PageConnection* page, const QString& nickname) {
     }
     auto* seat = new WebSeat(roomPort_, lines_, this);
     seat->setKeepMs(limits_.seatKeepMs);
+    seat->setPictureLimit(pictureLimit_);
     seat->setHistory(room_.history);
     connect(seat, &WebSeat::finished, this, [this](WebSeat* s) { seatFinished(s); });
     PageSocket* socket = page->socket();

@@ -336,7 +336,8 @@ void WebSeat::reportErrorLater(const QString& text) {
 void WebSeat::enterSession(bool, const QByteArray& nickname, const QByteArray&) {
     entered_ = true;
     send({{QStringLiteral("type"), QStringLiteral("session")},
-          {QStringLiteral("nickname"), gb::toDisplay(nickname)}});
+          {QStringLiteral("nickname"), gb::toDisplay(nickname)},
+          {QStringLiteral("pictures"), pictureLimit_}});
 }
 
 void WebSeat::leaveSession(bool) {

@@ -53,6 +53,8 @@ public:
     WebSeat(quint16 roomPort, PageLines& lines, QObject* parent = nullptr);
     ~WebSeat() override;
 
+    // The largest picture its page shows inline: the host's own setting.
+    void setPictureLimit(qint64 bytes) { pictureLimit_ = bytes; }
     void setKeepMs(int ms) { keep_.setInterval(ms); }
     // Where earlier talk comes from, asked once the room has let the seat in.
     void setHistory(std::function<std::optional<QList<Said>>()> history) {
@@ -138,6 +140,7 @@ private:
     std::function<std::optional<QList<Said>>()> history_;
     bool historyAsked_ = false;
     bool ending_ = false;
+    qint64 pictureLimit_ = qint64(10) << 20;
 
     // What was sent lately, numbered, for a page that comes back: the bodies of lines
     // are the ones every seat the line reached shares.

@@ -152,9 +152,13 @@ class DropProxy:
 class Host(ScriptedHost):
     """tests/web/web_host: the desktop program hosting with 允许网页加入 on."""
 
-    def __init__(self):
+    def __init__(self, conf=''):
         self.port = free_port_pair()
         self.dir = tempfile.TemporaryDirectory(prefix='pinwa-e2e-')
+        if conf:  # the program's own settings file, as the user left it
+            os.mkdir(os.path.join(self.dir.name, 'pinwa'))
+            with open(os.path.join(self.dir.name, 'pinwa', 'pinwa.conf'), 'w') as f:
+                f.write(conf)
         env = dict(os.environ, XDG_CONFIG_HOME=self.dir.name, XDG_DATA_HOME=self.dir.name,
                    QT_QPA_PLATFORM=os.environ.get('PINWA_HOST_QPA', 'offscreen'))
         super().__init__([HOST_EXE, str(self.port)], self.dir.name, env)
@@ -407,6 +411,21 @@ class WebRoom(unittest.TestCase):
             self.assertEqual(page.find_element(By.CSS_SELECTOR, shown).get_attribute('alt'), '白板.png')
         self.host.command('sendfile 小明 ' + png)
         self.wait(d, lambda: len(d.find_elements(By.CSS_SELECTOR, shown)) == 2)
+
+    def test_page_shows_pictures_only_up_to_the_hosts_limit(self):
+        small = Host('[pictures]\ninlineMiB=0\n')  # this host shows no picture inline
+        self.addCleanup(small.stop)
+        work = tempfile.mkdtemp(prefix='pinwa-pictures-')
+        self.addCleanup(shutil.rmtree, work)
+        png = os.path.join(work, '白板.png')
+        with open(png, 'wb') as f:
+            f.write(self.png(300, 200))
+        d = self.browser(small.port + 1)
+        self.join(d)
+        self.wait(d, lambda: d.find_elements(By.CSS_SELECTOR, '#list1 button[data-nickname="主持人"]'))
+        small.command('sendfile 小明 ' + png)
+        self.wait(d, lambda: d.find_elements(By.CSS_SELECTOR, '#Memo1 .fileEntry a'))
+        self.assertEqual(d.find_elements(By.CSS_SELECTOR, '#Memo1 .fileEntry img'), [])
 
     @staticmethod
     def png(width, height):

@@ -5,6 +5,7 @@
 const TITLE = 'Pinwa 聊天室';
 const TOKEN_KEY = 'pinwa.token';
 const NICK_KEY = 'pinwa.nickname';
+const PICTURES_KEY = 'pinwa.pictures';
 const TO_KEY = 'pinwa.addressee';
 const RETRY_MS = [1000, 2000, 4000, 5000];
 
@@ -100,6 +101,10 @@ const handlers = {
   session(m) {
     nickname = m.nickname;
     sessionStorage.setItem(NICK_KEY, nickname);
+    if (Number.isFinite(m.pictures) && m.pictures >= 0) {
+      pictureMost = m.pictures;
+      sessionStorage.setItem(PICTURES_KEY, String(m.pictures));
+    }
     showChat();
   },
   line(m) { appendLine(ui.log, m); countUnread(m.kind); },
@@ -436,8 +441,10 @@ function wireInput(input, onEnter) {
 // An offer line as the host writes it; only its token and name are taken, and the
 // link always points back at this page's own host.
 const OFFER = /\[(文件|图片)\] (.+) \((\d+(?:\.\d)? (?:B|KB|MB|GB|TB))\) https?:\/\/[0-9A-Za-z.\-\[\]:]+\/f\/([0-9a-f]{32})\/([^\s\/]+)\s*$/;
-// Pictures up to this size show inline; larger ones stay a file to download.
-const PICTURE_MOST = 10 << 20;
+// Pictures up to this size show inline; larger ones stay a file to download. The host
+// says its own limit when a seat is taken; a page reloaded in its session keeps it.
+const keptMost = sessionStorage.getItem(PICTURES_KEY);
+let pictureMost = keptMost === null ? 10 << 20 : Number(keptMost);
 const UNITS = { B: 1, KB: 1 << 10, MB: 1 << 20, GB: 1 << 30, TB: 2 ** 40 };
 
 function findOffer(text) {
@@ -463,7 +470,7 @@ function fileEntry(offer) {
   link.textContent = '下载';
   box.append(offer.picture ? '[图片] ' : '[文件] ', name, ' ', size, ' ', link);
   const [count, unit] = offer.size.split(' ');
-  if (offer.picture && parseFloat(count) * UNITS[unit] <= PICTURE_MOST) box.append(picture(offer, link.href));
+  if (offer.picture && parseFloat(count) * UNITS[unit] <= pictureMost) box.append(picture(offer, link.href));
   return box;
 }
 
