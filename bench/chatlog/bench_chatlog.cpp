@@ -34,6 +34,7 @@ QByteArray talk(int i) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const ScratchHome home;
     QApplication app(argc, argv);
     ScriptedDialogs dialogs;
 

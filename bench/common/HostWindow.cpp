@@ -14,6 +14,11 @@
 #include <QTimer>
 #include <QToolButton>
 
+ScratchHome::ScratchHome() {
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, dir_.path().toLocal8Bit());
+}
+
 std::unique_ptr<TForm1> startHostWindow(quint16 port, const QString& nickname,
                                         const QString& roomName) {
     auto form = std::make_unique<TForm1>();

@@ -3,10 +3,23 @@
 #include "ProcessFigures.h"
 
 #include <QByteArray>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
 class TForm1;
+
+// Settings, room records and picture caches in a folder of this run's own, removed when
+// it ends (children started meanwhile use it too): a benchmark never writes into the
+// user's home, nor reads what an earlier run left there. Made before anything hosts.
+class ScratchHome {
+public:
+    ScratchHome();
+    QString path() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+};
 
 // The real main window hosting a room, started through its own run button.
 std::unique_ptr<TForm1> startHostWindow(quint16 port, const QString& nickname = "host",

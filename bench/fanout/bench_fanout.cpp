@@ -167,9 +167,7 @@ int main(int argc, char** argv) {
     else
         std::printf("reference: ngircd not installed (apt-get install ngircd); skipped\n");
     // The record and the settings it is kept by go to a folder of this run's own.
-    QTemporaryDir data;
-    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", data.path().toLocal8Bit());
+    const ScratchHome home;
     std::vector<Run> host, floor, ngircd, record;
     for (int round = 1; round <= o.rounds; ++round) {
         std::printf("round %d\n", round);

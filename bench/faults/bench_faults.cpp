@@ -192,6 +192,7 @@ int main(int argc, char** argv) {
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const ScratchHome home;
     QApplication app(argc, argv);
     QApplication::setApplicationName(applicationTitle());
     RealDialogs dialogs;

@@ -115,9 +115,7 @@ void report(const char* what, const std::vector<double>& ms, int asked, int shor
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir data;
-    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", data.path().toLocal8Bit());
+    const ScratchHome home;
     QApplication app(argc, argv);
     int recordLines = 100000, joins = 30;
     for (int i = 1; i + 1 < argc; ++i) {

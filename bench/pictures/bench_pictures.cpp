@@ -83,17 +83,12 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const bool serving = argc > 1 && qstrcmp(argv[1], "serve") == 0;
-    QTemporaryDir home; // settings, the room's record and the picture caches of both ends
-    if (!serving) {
-        qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-        qputenv("XDG_CACHE_HOME", home.path().toLocal8Bit());
-    }
+    const ScratchHome home; // the child hosts in one of its own
     QApplication app(argc, argv);
     if (serving)
         return serve();
     const int count = argc > 1 ? QByteArray(argv[1]).toInt() : 1000;
-    const QString src = home.filePath(QStringLiteral("photo.jpg"));
+    const QString src = home.path() + QStringLiteral("/photo.jpg");
     {
         QFile f(src);
         f.open(QIODevice::WriteOnly);

@@ -205,6 +205,7 @@ int driverMain(const QStringList& a) {
 int hostMain(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const ScratchHome home;
     QApplication app(argc, argv);
     ScriptedDialogs dialogs;
     const quint16 port = freeLoopbackPort();

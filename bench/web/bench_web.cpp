@@ -213,6 +213,7 @@ int main(int argc, char** argv) {
     driver::pinToCore(0);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const ScratchHome home;
     QApplication app(argc, argv);
     ScriptedDialogs dialogs;
     std::printf("web: A = %d desktop seats, B = %d desktop + %d web seats (web page served in "
