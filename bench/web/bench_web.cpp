@@ -141,8 +141,8 @@ report::Run runHost(const Options& o, int web, long& heapGrowthKiB) {
         // Not remembered: the user's own settings file stays as it was.
         const QSignalBlocker quiet(form->settings->webJoin);
         form->settings->webJoin->setChecked(true);
-        // No room record: pages would take an earlier host's lines as their replay (a
-        // port is used again), and the record's own cost is bench_fanout's `record`.
+        // No room record: the seats are what is measured here; the record's own cost is
+        // bench_fanout's `record`.
         const QSignalBlocker still(form->settings->roomHistory);
         form->settings->roomHistory->setChecked(false);
     }
