@@ -238,9 +238,9 @@ void TForm1::offerSeen(const QByteArray& line) {
     // A picture fetched to be shown is met in the log, not as a row of the transfer
     // window: a room of a thousand photos must not keep a thousand rows of widgets. It
     // gets its row when it is saved, as any offer does.
-    const bool inline_ =
+    const bool shownInline =
         offer->picture && pictures->look(offer->token).state != PictureCache::State::None;
-    if (!inline_ && wire::classifyLine(line, room.ownNickname) != wire::LineKind::Own)
+    if (!shownInline && wire::classifyLine(line, room.ownNickname) != wire::LineKind::Own)
         addOffer(*offer);
 }
 

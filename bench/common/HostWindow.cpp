@@ -35,6 +35,14 @@ void hostIn(TForm1& form, quint16 port, const QString& nickname, const QString& 
     form.settings->SpeedButton2->click();
 }
 
+void joinIn(TForm1& form, quint16 port, const QString& nickname) {
+    form.settings->RadioButton1->click();
+    form.settings->port1->setValue(port);
+    form.settings->ip1->setText(QStringLiteral("127.0.0.1"));
+    form.settings->nc1->setText(nickname);
+    form.settings->SpeedButton1->click();
+}
+
 void liftBudget(TForm1& form) {
     form.host.meter().setBudget({1e9, 1e9, 1e12, 1e12});
 }

@@ -27,6 +27,8 @@ std::unique_ptr<TForm1> startHostWindow(quint16 port, const QString& nickname = 
 
 // Starts hosting in a shown window, as the user would on the settings page.
 void hostIn(TForm1& form, quint16 port, const QString& nickname, const QString& roomName);
+// Joins the room on 127.0.0.1:port in a shown window, as the user would.
+void joinIn(TForm1& form, quint16 port, const QString& nickname);
 
 // Lifts the host's per-connection budget (10 messages a second), which would
 // otherwise set the pace of a sender that writes as fast as it can: a fanout

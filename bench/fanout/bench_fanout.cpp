@@ -19,7 +19,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
 #include <map>

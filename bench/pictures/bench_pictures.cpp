@@ -18,7 +18,6 @@
 #include "transfer/PictureCache.h"
 #include "ui/ChatLog.h"
 #include "ui/ChatPage.h"
-#include "ui/FlatButton.h"
 #include "web/WebGateway.h"
 
 #include <QAbstractItemModel>
@@ -29,12 +28,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QLineEdit>
 #include <QProcess>
-#include <QRadioButton>
 #include <QRandomGenerator>
-#include <QSpinBox>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 
@@ -111,11 +106,7 @@ int main(int argc, char* argv[]) {
     }
     TForm1 bob;
     bob.show();
-    bob.settings->RadioButton1->click();
-    bob.settings->port1->setValue(port);
-    bob.settings->ip1->setText(QStringLiteral("127.0.0.1"));
-    bob.settings->nc1->setText(QStringLiteral("bob"));
-    bob.settings->SpeedButton1->click();
+    joinIn(bob, port, QStringLiteral("bob"));
     ChatLog* log = bob.chat->Memo1;
     if (!runUntil([&] { return log->lineCount() > 0; }, 5000)) {
         std::printf("bob was not welcomed\n");
