@@ -131,7 +131,12 @@ long heapKiB() {
     return long((m.uordblks + m.hblkhd) / 1024);
 }
 
-report::Run runHost(const Options& o, int web, long& heapGrowthKiB) {
+struct HeapGrowth {
+    long seatedKiB = 0; // once everyone is seated, before any line
+    long endKiB = 0;    // after the last line: the seats' replays hold every line since
+};
+
+report::Run runHost(const Options& o, int web, HeapGrowth& heap) {
     report::Run run;
     run.lines = o.lines;
     const quint16 port = freeLoopbackPort();
@@ -165,8 +170,11 @@ report::Run runHost(const Options& o, int web, long& heapGrowthKiB) {
     const figures::Child child = figures::spawnSelf(args);
     run.rssBeforeKiB = figures::rssKiB();
     const long heapBefore = heapKiB();
+    bool seated = false;
     report::Collector collect(run, figures::cpuNs, [&] {
-        heapGrowthKiB = heapKiB() - heapBefore; // asked once everyone is seated
+        // Asked once everyone is seated, then again after the last line.
+        (seated ? heap.endKiB : heap.seatedKiB) = heapKiB() - heapBefore;
+        seated = true;
         return figures::rssKiB();
     });
     runUntilChildEnds(child, std::ref(collect));
@@ -225,19 +233,25 @@ int main(int argc, char** argv) {
                 "core 0, participants on core 1\n",
                 o.n, o.n - o.web, o.web, o.lines, o.spacingUs, o.batches, o.batchLines, o.rounds);
     std::vector<report::Run> a, b;
-    std::vector<double> perPage;
+    std::vector<double> perPage, perPageEnd;
     for (int round = 1; round <= o.rounds; ++round) {
         std::printf("round %d\n", round);
-        long heapA = 0, heapB = 0;
+        HeapGrowth heapA, heapB;
         a.push_back(runHost(o, 0, heapA));
         printRun("A", a.back());
         b.push_back(runHost(o, o.web, heapB));
         printRun("B", b.back());
         // B's heap beyond A's for its desktop seats, shared out among its pages.
-        const double desktop = double(heapA) / o.n;
-        perPage.push_back(o.web > 0 ? (heapB - desktop * (o.n - o.web)) / o.web : 0);
-        std::printf("  heap seated: A +%ld KiB (%.1f a desktop seat), B +%ld KiB (%.1f a page)\n",
-                    heapA, desktop, heapB, perPage.back());
+        const auto page = [&](long KiBA, long KiBB) {
+            const double desktop = double(KiBA) / o.n;
+            return o.web > 0 ? (KiBB - desktop * (o.n - o.web)) / o.web : 0;
+        };
+        perPage.push_back(page(heapA.seatedKiB, heapB.seatedKiB));
+        perPageEnd.push_back(page(heapA.endKiB, heapB.endKiB));
+        std::printf("  heap seated: A +%ld KiB (%.1f a desktop seat), B +%ld KiB (%.1f a page); "
+                    "after the last line: A +%ld KiB, B +%ld KiB (%.1f a page)\n",
+                    heapA.seatedKiB, double(heapA.seatedKiB) / o.n, heapB.seatedKiB,
+                    perPage.back(), heapA.endKiB, heapB.endKiB, perPageEnd.back());
     }
     const report::Medians ma = report::medians(a), mb = report::medians(b);
     auto ratio = [](double x, double y) { return y > 0 ? x / y : 0.0; };
@@ -257,8 +271,10 @@ int main(int argc, char** argv) {
                 ratio(mb.rssSeated, ma.rssSeated), ratio(mb.rssEnd, ma.rssEnd),
                 ratio(mb.rssSeatedGrowth, ma.rssSeatedGrowth),
                 ratio(mb.rssEndGrowth, ma.rssEndGrowth));
-    std::sort(perPage.begin(), perPage.end());
-    std::printf("\nheap per seated page (median): %.1f KiB\n", perPage[perPage.size() / 2]);
+    std::printf("\nheap per seated page (median): %.1f KiB; after the last line, with its replay "
+                "of the %d lines (as many as a seat keeps): %.1f KiB\n",
+                report::median(perPage), o.lines + o.batches * o.batchLines,
+                report::median(perPageEnd));
     int bad = 0;
     for (const auto* runs : {&a, &b})
         for (const report::Run& r : *runs)
