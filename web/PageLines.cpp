@@ -2,6 +2,7 @@
 
 #include "protocol/Gb.h"
 #include "protocol/Wire.h"
+#include "web/WebLimits.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -79,9 +80,11 @@ const PageLines::Read& PageLines::read(QByteArrayView bytes) {
                 .toJson(QJsonDocument::Compact);
     } else if (!messages.isEmpty() && all(wire::kLine)) {
         read_.kind = Read::Kind::Lines;
+        read_.firstShared = firstShared_ + shared_.size();
         const QByteArray now = time();
         for (const QByteArray& message : messages) {
             read_.lines.append(line(message.sliced(wire::kLine.size()), now));
+            share(read_.lines.constLast().plainBody());
             const wire::LineParts& parts = read_.lines.constLast().parts;
             if (parts.sender.isEmpty())
                 continue;
@@ -93,6 +96,23 @@ const PageLines::Read& PageLines::read(QByteArrayView bytes) {
         }
     }
     return read_;
+}
+
+void PageLines::share(const QByteArray& body) {
+    shared_.push_back(body);
+    sharedBytes_ += body.size();
+    while (sharedBytes_ > WebLimits::kSharedLineBytes ||
+           qsizetype(shared_.size()) > WebLimits::kSharedLines) {
+        sharedBytes_ -= shared_.front().size();
+        shared_.pop_front();
+        ++firstShared_;
+    }
+}
+
+const QByteArray* PageLines::sharedBody(quint64 number) const {
+    if (number < firstShared_ || number - firstShared_ >= shared_.size())
+        return nullptr;
+    return &shared_[std::size_t(number - firstShared_)];
 }
 
 QByteArray PageLines::time() {

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QSet>
 #include <array>
+#include <deque>
 
 // What pages are sent for the lines of the room, made once for every seat a read
 // reaches (the host hands each seat the same read): a seat only numbers the frames,
@@ -34,6 +35,8 @@ public:
     struct Read {
         enum class Kind { Other, Lines, Users } kind = Kind::Other;
         QList<Line> lines;
+        // The number of the first line's plain body among the shared ones (sharedBody).
+        quint64 firstShared = 0;
         // Whoever said one of the lines or may be spoken to in one: only they need
         // bodies line by line; everyone else takes each line's plain body.
         QSet<QByteArray> involved;
@@ -42,11 +45,19 @@ public:
     };
     // Valid until the next call.
     const Read& read(QByteArrayView bytes);
+    // The plain body of a line read lately, by its number: a seat's replay refers to these
+    // rather than keeping each. Null once the line is older than every seat keeps.
+    const QByteArray* sharedBody(quint64 number) const;
     // "HH:mm:ss" now, worked out once a second: the local time costs the C library a
     // look at the time zone file each time.
     QByteArray time();
 
 private:
+    void share(const QByteArray& body);
+
+    std::deque<QByteArray> shared_;
+    quint64 firstShared_ = 0; // the number of shared_.front()
+    qsizetype sharedBytes_ = 0;
     QByteArray bytes_;
     qint64 readSecond_ = -1;
     Read read_;

@@ -38,6 +38,15 @@ struct WebLimits {
     int joinEveryMs = 1500;
     // How long a seat waits for its page to come back.
     int seatKeepMs = 60000;
+    // What a seat keeps for its page to come back to: enough for a phone that slept
+    // through a busy minute; beyond it the oldest go.
+    static constexpr qsizetype kReplayBytes = 1 << 20;
+    static constexpr qsizetype kReplayFrames = 4000;
+    // The room's lines every seat's replay refers to, kept once for all seats. Twice a
+    // seat's own: a seat held in a pause gets its lines in reads of their own, which are
+    // kept again.
+    static constexpr qsizetype kSharedLineBytes = 2 * kReplayBytes;
+    static constexpr qsizetype kSharedLines = 2 * kReplayFrames;
 
     // Uploads: offers per seat as talk is metered, and how long one may go without bytes.
     int offerBurst = 8;

@@ -5,11 +5,12 @@
 #include "protocol/LineKind.h"
 #include "protocol/TypedLine.h"
 #include "protocol/Wire.h"
-#include "web/PageLines.h"
+#include "web/WebLimits.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cstring>
 
 // What the room state needs of a whisper thread, and what the page calls it.
@@ -21,10 +22,6 @@ public:
 };
 
 namespace {
-
-// Enough for a phone that slept through a busy minute; beyond it the oldest go.
-constexpr qsizetype kKeptBytes = 1 << 20;
-constexpr std::size_t kKeptFrames = 4000;
 
 // A kept body as its page gets it: numbered, so a page that comes back says where it was.
 void appendFrame(QByteArray& out, qint64 number, const QByteArray& body) {
@@ -115,8 +112,15 @@ void WebSeat::attach(PageSocket* page, qint64 lastSeen) {
     QByteArray frames;
     PageSocket::appendText(frames, {R"({"type":"resumed"})"});
     for (const Sent& s : kept_) {
-        if (s.number > lastSeen && !s.body.isEmpty())
-            appendFrame(frames, s.number, s.body);
+        if (s.sharedLines == 0) {
+            if (s.number > lastSeen && !s.body.isEmpty())
+                appendFrame(frames, s.number, s.body);
+            continue;
+        }
+        for (qsizetype i = std::max<qint64>(0, lastSeen + 1 - s.number); i < s.sharedLines; ++i) {
+            if (const QByteArray* body = lines_.sharedBody(s.firstShared + quint64(i)))
+                appendFrame(frames, s.number + i, *body);
+        }
     }
     toPage(frames);
 }
@@ -140,14 +144,52 @@ void WebSeat::send(QJsonObject message) {
 }
 
 void WebSeat::keep(const QByteArray& body, QByteArray& out) {
-    kept_.push_back({++lastNumber_, body});
-    keptBytes_ += body.size();
-    while (keptBytes_ > kKeptBytes || kept_.size() > kKeptFrames) {
-        keptBytes_ -= kept_.front().body.size();
-        kept_.pop_front();
-    }
+    Sent sent;
+    sent.number = ++lastNumber_;
+    sent.body = body;
+    sent.bytes = body.size();
+    remember(std::move(sent));
     if (page_ != nullptr)
         appendFrame(out, lastNumber_, body);
+}
+
+void WebSeat::keepShared(const PageLines::Read& read, QByteArray& out) {
+    Sent run;
+    run.number = lastNumber_ + 1;
+    run.firstShared = read.firstShared;
+    run.sharedLines = read.lines.size();
+    for (const PageLines::Line& line : read.lines) {
+        const QByteArray& body = line.plainBody();
+        run.bytes += body.size();
+        ++lastNumber_;
+        if (page_ != nullptr)
+            appendFrame(out, lastNumber_, body);
+    }
+    remember(std::move(run));
+}
+
+void WebSeat::remember(Sent sent) {
+    keptBytes_ += sent.bytes;
+    keptFrames_ += sent.frames();
+    kept_.push_back(std::move(sent));
+    while (keptBytes_ > WebLimits::kReplayBytes || keptFrames_ > WebLimits::kReplayFrames) {
+        Sent& oldest = kept_.front();
+        if (oldest.sharedLines <= 1) {
+            keptBytes_ -= oldest.bytes;
+            keptFrames_ -= oldest.frames();
+            kept_.pop_front();
+            continue;
+        }
+        // A run loses its first line (one read may hold more than a seat keeps).
+        const QByteArray* body = lines_.sharedBody(oldest.firstShared);
+        const qsizetype bytes = body != nullptr ? body->size() : oldest.bytes / oldest.sharedLines;
+        oldest.bytes -= bytes;
+        keptBytes_ -= bytes;
+        --keptFrames_;
+        ++oldest.number;
+        ++oldest.firstShared;
+        --oldest.sharedLines;
+    }
 }
 
 void WebSeat::fromRoom(QByteArrayView read) {
@@ -166,9 +208,12 @@ void WebSeat::handleRead(QByteArrayView read) {
     QByteArray frames;
     if (shared.kind == PageLines::Read::Kind::Lines && historyAsked_) {
         frames.reserve(shared.lines.size() * 256);
-        const bool involved = shared.involved.contains(room_.ownNickname);
-        for (const PageLines::Line& line : shared.lines)
-            keep(involved ? line.bodyFor(room_.ownNickname) : line.plainBody(), frames);
+        if (shared.involved.contains(room_.ownNickname)) {
+            for (const PageLines::Line& line : shared.lines)
+                keep(line.bodyFor(room_.ownNickname), frames);
+        } else {
+            keepShared(shared, frames);
+        }
     } else if (shared.kind == PageLines::Read::Kind::Users) {
         users_ = shared.nicknames;
         keepUsers(shared.usersBody, frames);
@@ -418,10 +463,12 @@ void WebSeat::setOnlineCount(int count) {
 
 void WebSeat::keepUsers(const QByteArray& body, QByteArray& out) {
     // Only the room as it is now is worth sending again: the older list is forgotten.
-    if (!kept_.empty() && lastUsers_ >= kept_.front().number) {
-        QByteArray& older = kept_[std::size_t(lastUsers_ - kept_.front().number)].body;
-        keptBytes_ -= older.size();
-        older.clear();
+    const auto older = std::lower_bound(kept_.begin(), kept_.end(), lastUsers_,
+                                        [](const Sent& s, qint64 n) { return s.number < n; });
+    if (older != kept_.end() && older->number == lastUsers_ && older->sharedLines == 0) {
+        keptBytes_ -= older->bytes;
+        older->bytes = 0;
+        older->body.clear();
     }
     keep(body, out);
     lastUsers_ = lastNumber_;

@@ -4,6 +4,7 @@
 #include "net/Sockets.h"
 #include "protocol/RoomState.h"
 #include "protocol/RoomView.h"
+#include "web/PageLines.h"
 #include "web/PageSocket.h"
 
 #include <QDateTime>
@@ -17,7 +18,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-class PageLines;
 class WebThread;
 
 // One browser's seat: a headless room client on a loopback connection to the
@@ -83,6 +83,17 @@ signals:
     void finished(WebSeat* seat);
 
 private:
+    // What was sent lately, numbered, for a page that comes back: a frame's own body, or a
+    // run of the gateway's shared lines (those every seat the read reached was shown alike).
+    struct Sent {
+        qint64 number = 0; // of the first frame
+        QByteArray body;   // empty for a run, and for a list of users a newer one replaced
+        quint64 firstShared = 0;
+        qsizetype sharedLines = 0;
+        qsizetype bytes = 0;
+        qsizetype frames() const { return sharedLines > 0 ? sharedLines : 1; }
+    };
+
     void send(QJsonObject message);
     void serveQueue();
     void handle(const QJsonObject& message);
@@ -119,8 +130,12 @@ private:
     // Keeps a frame's body (a JSON object without its number) for a page that comes
     // back, numbered, and adds its frame to `out`.
     void keep(const QByteArray& body, QByteArray& out);
+    // The same for the lines of a read that every seat is shown alike: kept as one run of
+    // the lines the gateway shares, not line by line.
+    void keepShared(const PageLines::Read& read, QByteArray& out);
     // The same for a list of users, which replaces the one kept before it.
     void keepUsers(const QByteArray& body, QByteArray& out);
+    void remember(Sent sent);
     void toPage(const QByteArray& frames);
     void handleRead(QByteArrayView read);
     void sendHistory();
@@ -142,14 +157,9 @@ private:
     bool ending_ = false;
     qint64 pictureLimit_ = qint64(10) << 20;
 
-    // What was sent lately, numbered, for a page that comes back: the bodies of lines
-    // are the ones every seat the line reached shares.
-    struct Sent {
-        qint64 number;
-        QByteArray body;
-    };
     std::deque<Sent> kept_;
     qsizetype keptBytes_ = 0;
+    qsizetype keptFrames_ = 0;
     qint64 lastNumber_ = 0;
     qint64 lastUsers_ = 0; // the number of the last list of users sent
 

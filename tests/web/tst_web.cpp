@@ -4,6 +4,7 @@
 #include "WebPage.h"
 #include "protocol/Wire.h"
 #include "web/WebGateway.h"
+#include "web/WebLimits.h"
 #include "web/WebSeat.h"
 
 #include <QCheckBox>
@@ -31,8 +32,10 @@ QByteArray httpAnswer(quint16 webPort, const QByteArray& request) {
 }
 
 // A page takes a seat and its connection drops: its token, and the number of the last
-// message it saw; an empty token when it got no seat.
-std::pair<QJsonObject, qint64> joinThenDrop(quint16 webPort, const QString& nickname) {
+// message it saw; an empty token when it got no seat. Given `joe` (seated), it drops only
+// once a line joe says has reached it.
+std::pair<QJsonObject, qint64> joinThenDrop(quint16 webPort, const QString& nickname,
+                                            RawPeer* joe = nullptr) {
     WebPage page(webPort);
     if (!page.waitOpen())
         return {};
@@ -40,6 +43,12 @@ std::pair<QJsonObject, qint64> joinThenDrop(quint16 webPort, const QString& nick
     const QJsonObject token = page.take("token");
     if (page.take("users").isEmpty())
         return {};
+    if (joe != nullptr) {
+        joe->send(wire::line(wire::talkLine("joe", "host", "through")));
+        for (QJsonObject l; !l.value("text").toString().endsWith("through");)
+            if ((l = page.take("line")).isEmpty())
+                return {};
+    }
     const qint64 seen = page.got.last().value("n").toInteger();
     page.socket().abort();
     return {token, seen};
@@ -113,6 +122,49 @@ private slots:
         QCOMPARE(missed.value("kind").toString(), QStringLiteral("toMe"));
         QVERIFY(userList(*host).contains("amy"));
         QVERIFY(!joe->poll().contains(kRoster));
+    }
+
+    // A page back after a busy while gets the newest of what it missed, in order and numbered
+    // on from what it showed; past what a seat keeps, the oldest go.
+    void returningPageGetsTheNewestOfABusyRoom() {
+        const quint16 port = freePortPair();
+        auto host = startWebHost(port);
+        host->host.meter().setBudget({1e9, 1e9, 1e12, 1e12});
+        auto joe = rawJoin(*host, port, "joe");
+        // What the room says next reaches the seat as it reaches joe, the seat's pause after
+        // its arrival over.
+        const auto [token, seen] = joinThenDrop(port + 1, QStringLiteral("amy"), joe.get());
+        QVERIFY(!token.isEmpty());
+        constexpr int kReads = 45, kPerRead = 100;
+        static_assert(kReads * kPerRead > WebLimits::kReplayFrames);
+        const int last = kReads * kPerRead - 1;
+        for (int r = 0; r < kReads; ++r) {
+            QByteArray read;
+            for (int i = 0; i < kPerRead; ++i)
+                read += line(talkLine("joe", "host", "#" + QByteArray::number(r * kPerRead + i)));
+            // One read at a time, as a client sends: the room cuts messages at a read's end.
+            joe->send(read);
+            QTRY_VERIFY(
+                joe->poll().endsWith("#" + QByteArray::number(r * kPerRead + kPerRead - 1) + CR));
+        }
+        WebPage back(port + 1);
+        QVERIFY(back.waitOpen());
+        back.send(msg("resume", {{"token", token.value("token")}, {"n", seen}}));
+        QVERIFY(!back.take("resumed").isEmpty());
+        QTRY_VERIFY(!back.got.isEmpty() &&
+                    back.got.last().value("text").toString().endsWith(QString::number(last)));
+        QList<QJsonObject> lines;
+        for (const QJsonObject& o : std::as_const(back.got))
+            if (o.value("type") == QStringLiteral("line"))
+                lines.append(o);
+        QVERIFY(lines.size() <= WebLimits::kReplayFrames);
+        QVERIFY(lines.size() > WebLimits::kReplayFrames - kPerRead);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            QCOMPARE(lines[i].value("n").toInteger(), lines[0].value("n").toInteger() + i);
+            QVERIFY(lines[i].value("text").toString().endsWith(
+                "#" + QString::number(last - lines.size() + 1 + i)));
+            QCOMPARE(lines[i].value("kind").toString(), QStringLiteral("other"));
+        }
     }
 
     // Requests that wait out a whisper's pause are bounded; the rest are refused, not kept.
