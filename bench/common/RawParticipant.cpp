@@ -1,5 +1,7 @@
 #include "RawParticipant.h"
 
+#include <QRandomGenerator>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <ctime>
@@ -111,14 +113,33 @@ void RawParticipant::close() {
     fd_ = -1;
 }
 
-quint16 freeLoopbackPort() {
+namespace {
+
+// Binds 127.0.0.1:port (0: any) and lets it go: the port it got, or 0.
+quint16 bindLoopback(quint16 port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    address.sin_port = htons(port);
     socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
     ::close(fd);
-    return ntohs(address.sin_port);
+    return bound ? ntohs(address.sin_port) : 0;
+}
+
+} // namespace
+
+quint16 freeLoopbackPort() {
+    return bindLoopback(0);
+}
+
+quint16 freeLoopbackPortPair() {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const auto port = quint16(20000 + QRandomGenerator::global()->bounded(12000));
+        if (bindLoopback(port) != 0 && bindLoopback(port + 1) != 0)
+            return port;
+    }
+    return 0;
 }

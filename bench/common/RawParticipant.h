@@ -37,3 +37,7 @@ std::int64_t monotonicNs();
 void sleepUs(long microseconds);
 // A port on 127.0.0.1 that nothing listens on right now.
 quint16 freeLoopbackPort();
+// A port whose next one is free too, for a room and its web surface: below the range the
+// kernel hands connecting sockets, so the participants of a round before cannot hold the
+// second.
+quint16 freeLoopbackPortPair();

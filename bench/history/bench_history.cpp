@@ -125,9 +125,7 @@ int main(int argc, char** argv) {
     }
     ScriptedDialogs dialogs;
     Dialogs::install(&dialogs);
-    quint16 port = freeLoopbackPort();
-    while (port == 65535)
-        port = freeLoopbackPort();
+    const quint16 port = freeLoopbackPortPair();
     const QString path = RoomRecord::pathFor(ProgramSettings::historyFolder(), "room", port);
     writeRecord(path, recordLines);
     std::printf("history: a record of %d lines (%.1f MiB), %d joins, %d lines each\n", recordLines,

@@ -36,9 +36,7 @@
 namespace {
 
 int serve() {
-    quint16 port = freeLoopbackPort();
-    while (port == 65535)
-        port = freeLoopbackPort();
+    const quint16 port = freeLoopbackPortPair();
     auto form = std::make_unique<TForm1>();
     form->show();
     form->settings->webJoin->setChecked(true);

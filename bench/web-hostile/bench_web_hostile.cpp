@@ -208,7 +208,7 @@ int hostMain(int argc, char** argv) {
     const ScratchHome home;
     QApplication app(argc, argv);
     ScriptedDialogs dialogs;
-    const quint16 port = freeLoopbackPort();
+    const quint16 port = freeLoopbackPortPair();
     auto form = std::make_unique<TForm1>();
     form->show();
     {

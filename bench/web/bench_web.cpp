@@ -139,7 +139,7 @@ struct HeapGrowth {
 report::Run runHost(const Options& o, int web, HeapGrowth& heap) {
     report::Run run;
     run.lines = o.lines;
-    const quint16 port = freeLoopbackPort();
+    const quint16 port = freeLoopbackPortPair();
     auto form = std::make_unique<TForm1>();
     form->show();
     {
