@@ -61,8 +61,7 @@ void latencyPhase(Participants& all, ReadySet& set, const Traffic& t, int lines,
                     missing += ' ' + QByteArray::number(qulonglong(i)) +
                                (all[i]->peerClosed ? "(closed)" : "");
             say(missing);
-        }
-        else
+        } else
             latency.push_back(last - t0);
         for (std::size_t i = 1; i < n; ++i)
             seen[i] += takeCount(all[i]->received, "T#");
@@ -126,6 +125,38 @@ void throughputPhase(Participants& all, ReadySet& set, const Traffic& t, int bat
         duplicates += std::max(0, count[i] - total);
     }
     say("TCHECK " + QByteArray::number(lost) + ' ' + QByteArray::number(duplicates));
+}
+
+void oneReadPhase(Participants& all, ReadySet& set, const Traffic& t, int batches, int batchLines) {
+    const std::size_t n = all.size();
+    for (auto& p : all)
+        p->received.clear();
+    QByteArray chunk;
+    for (int j = 0; j < batchLines; ++j)
+        chunk += t.lineBytes("O#" + QByteArray::number(j) + "#" + kPad);
+    std::vector<int> count(n, 0);
+    int lost = 0;
+    say("OBEGIN");
+    for (int b = 0; b < batches; ++b) {
+        all[0]->sendAll(chunk);
+        const int want = (b + 1) * batchLines;
+        const std::int64_t t0 = monotonicNs();
+        int slowest = 0;
+        while (slowest < want && monotonicNs() - t0 < 5000000000LL) {
+            drainReady(set, all, 100, t);
+            slowest = want;
+            for (std::size_t i = 1; i < n; ++i) {
+                count[i] += takeCount(all[i]->received, "O#");
+                slowest = std::min(slowest, count[i]);
+            }
+            all[0]->received.clear();
+        }
+        lost += want - slowest;
+        if (slowest < want)
+            break;
+    }
+    say("OEND");
+    say("OCHECK " + QByteArray::number(lost));
 }
 
 void pinToCore(int core) {

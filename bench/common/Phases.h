@@ -29,6 +29,11 @@ void latencyPhase(Participants& all, ReadySet& set, const Traffic& t, int lines,
 void throughputPhase(Participants& all, ReadySet& set, const Traffic& t, int batches,
                      int batchLines);
 
+// batches writes of batchLines lines, each only once every receiver has the one before, so
+// the server reads each write on its own whatever the two sides' pace: the CPU a line costs
+// when the lines of one read leave together. Reports OBEGIN, OEND, OCHECK lost.
+void oneReadPhase(Participants& all, ReadySet& set, const Traffic& t, int batches, int batchLines);
+
 // Before any thread starts, so that all of a process's threads stay on that core.
 void pinToCore(int core);
 

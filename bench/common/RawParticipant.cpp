@@ -1,7 +1,6 @@
 #include "RawParticipant.h"
 
 #include <QRandomGenerator>
-
 #include <arpa/inet.h>
 #include <cerrno>
 #include <ctime>

@@ -12,10 +12,14 @@ void Collector::operator()(const QByteArray& line) {
         run.joinMs = f.value(1).toInt();
         if (rssNow)
             run.rssSeatedKiB = rssNow();
-    } else if (f[0] == "BEGIN" || f[0] == "TBEGIN") {
+    } else if (f[0] == "BEGIN" || f[0] == "TBEGIN" || f[0] == "OBEGIN") {
         mark = cpuNow();
     } else if (f[0] == "END") {
         run.cpuNs = cpuNow() - mark;
+    } else if (f[0] == "OEND") {
+        run.oneReadCpuNs = cpuNow() - mark;
+    } else if (f[0] == "OCHECK") {
+        run.oneReadLost = f.value(1).toInt();
     } else if (f[0] == "TEND") {
         run.tputCpuNs = cpuNow() - mark;
         if (rssNow)
@@ -45,8 +49,9 @@ double median(std::vector<double> v) {
 }
 
 Medians medians(const std::vector<Run>& runs) {
-    std::vector<double> cpu, cpuB, p50, p99, tput, join, rssS, rssE, growS, growE;
+    std::vector<double> cpu, cpuB, p50, p99, tput, join, rssS, rssE, growS, growE, cpuO;
     for (const Run& r : runs) {
+        cpuO.push_back(r.oneReadCpuPerLineUs());
         cpu.push_back(r.cpuPerLineUs());
         cpuB.push_back(r.batchedCpuPerLineUs());
         p50.push_back(r.p50());
@@ -58,9 +63,8 @@ Medians medians(const std::vector<Run>& runs) {
         growS.push_back(double(r.rssSeatedKiB - r.rssBeforeKiB));
         growE.push_back(double(r.rssEndKiB - r.rssBeforeKiB));
     }
-    return {median(cpu),  median(cpuB), median(p50),  median(p99),
-            median(tput), median(join), median(rssS), median(rssE),
-            median(growS), median(growE)};
+    return {median(cpu),  median(cpuB), median(p50),   median(p99),   median(tput), median(join),
+            median(rssS), median(rssE), median(growS), median(growE), median(cpuO)};
 }
 
 } // namespace report

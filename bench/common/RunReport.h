@@ -18,6 +18,8 @@ struct Run {
     int joinMs = 0, lost = -1, duplicates = -1, tputLost = -1, tputDuplicates = -1;
     long rssBeforeKiB = -1, rssSeatedKiB = -1, rssEndKiB = -1; // before: set by the caller
     int lines = 0; // latency phase lines, for CPU per line
+    std::int64_t oneReadCpuNs = 0;
+    int oneReadLines = 0, oneReadLost = -1; // lines the one-read phase sent; set by the caller
 
     double p50() const { return figures::percentiles(latencyUs).p50; }
     double p99() const { return figures::percentiles(latencyUs).p99; }
@@ -25,6 +27,9 @@ struct Run {
     double cpuPerLineUs() const { return lines ? double(cpuNs) / 1000.0 / lines : 0; }
     double batchedCpuPerLineUs() const {
         return tputLines ? double(tputCpuNs) / 1000.0 / tputLines : 0;
+    }
+    double oneReadCpuPerLineUs() const {
+        return oneReadLines ? double(oneReadCpuNs) / 1000.0 / oneReadLines : 0;
     }
 };
 
@@ -46,6 +51,7 @@ struct Medians {
            rssEnd = 0;
     // Growth over the run's own start, when it was noted: rounds share one process.
     double rssSeatedGrowth = 0, rssEndGrowth = 0;
+    double cpuOneRead = 0;
 };
 Medians medians(const std::vector<Run>& runs);
 

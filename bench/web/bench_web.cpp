@@ -80,7 +80,7 @@ bool webJoin(RawParticipant& p, quint16 webPort, const QByteArray& name) {
            p.waitFor(welcome, 10000, from);
 }
 
-// Arguments: port participants web lines spacingUs batches batchLines core.
+// Arguments: port participants web lines spacingUs batches batchLines core oneReadBatches.
 int driverMain(const QStringList& a) {
     const quint16 port = quint16(a.value(0).toUInt());
     const int n = a.value(1).toInt(), web = a.value(2).toInt();
@@ -111,6 +111,7 @@ int driverMain(const QStringList& a) {
     };
     driver::latencyPhase(all, set, traffic, a.value(3).toInt(), a.value(4).toInt());
     driver::throughputPhase(all, set, traffic, a.value(5).toInt(), a.value(6).toInt());
+    driver::oneReadPhase(all, set, traffic, a.value(8).toInt(), a.value(6).toInt());
     // A page that only drops would keep its seat for a minute; these give it up.
     for (int i = n - web; i < n; ++i)
         all[std::size_t(i)]->sendAll(maskedText(R"({"type":"leave"})"));
@@ -121,7 +122,7 @@ int driverMain(const QStringList& a) {
 
 struct Options {
     int n = 100, web = 50, lines = 200, spacingUs = 20000, batches = 100, batchLines = 32,
-        rounds = 3;
+        rounds = 3, oneReadBatches = 100;
 };
 
 // The host's heap in use (KiB): unlike RSS, it falls back when a round's seats go, so
@@ -139,6 +140,7 @@ struct HeapGrowth {
 report::Run runHost(const Options& o, int web, HeapGrowth& heap) {
     report::Run run;
     run.lines = o.lines;
+    run.oneReadLines = o.oneReadBatches * o.batchLines;
     const quint16 port = freeLoopbackPortPair();
     auto form = std::make_unique<TForm1>();
     form->show();
@@ -165,7 +167,8 @@ report::Run runHost(const Options& o, int web, HeapGrowth& heap) {
     }
     runUntil([] { return false; }, 200); // first paint and settle
     QStringList args{QStringLiteral("--driver")};
-    for (int v : {int(port), o.n, web, o.lines, o.spacingUs, o.batches, o.batchLines, 1})
+    for (int v :
+         {int(port), o.n, web, o.lines, o.spacingUs, o.batches, o.batchLines, 1, o.oneReadBatches})
         args.append(QString::number(v));
     const figures::Child child = figures::spawnSelf(args);
     run.rssBeforeKiB = figures::rssKiB();
@@ -185,25 +188,28 @@ report::Run runHost(const Options& o, int web, HeapGrowth& heap) {
 }
 
 bool clean(const report::Run& r) {
-    return r.lost == 0 && r.duplicates == 0 && r.tputLost == 0 && r.tputDuplicates == 0;
+    return r.lost == 0 && r.duplicates == 0 && r.tputLost == 0 && r.tputDuplicates == 0 &&
+           r.oneReadLost == 0;
 }
 
 void printRun(const char* what, const report::Run& r) {
     std::printf(
         "  %s  seated %5d ms  p50 %7.1f us  p99 %8.1f us  cpu/line %6.1f us (batched "
-        "%5.1f us)  %7.0f lines/s  RSS %ld -> %ld -> %ld KiB  lost %d dup %d (batched %d/%d)%s\n",
+        "%5.1f us, one read at a time %5.1f us)  %7.0f lines/s  RSS %ld -> %ld -> %ld KiB  lost "
+        "%d dup %d (batched %d/%d)%s\n",
         what, r.joinMs, r.p50(), r.p99(), r.cpuPerLineUs(), r.batchedCpuPerLineUs(),
-        r.linesPerSecond(), r.rssBeforeKiB, r.rssSeatedKiB, r.rssEndKiB, r.lost, r.duplicates,
-        r.tputLost, r.tputDuplicates, clean(r) ? "" : "  LOSSES");
+        r.oneReadCpuPerLineUs(), r.linesPerSecond(), r.rssBeforeKiB, r.rssSeatedKiB, r.rssEndKiB,
+        r.lost, r.duplicates, r.tputLost, r.tputDuplicates, clean(r) ? "" : "  LOSSES");
     std::fflush(stdout);
 }
 
 Options parse(int argc, char** argv) {
     Options o;
     const std::pair<const char*, int*> named[] = {
-        {"--participants", &o.n},       {"--web", &o.web},         {"--lines", &o.lines},
-        {"--spacing-us", &o.spacingUs}, {"--batches", &o.batches}, {"--batch-lines", &o.batchLines},
-        {"--rounds", &o.rounds}};
+        {"--participants", &o.n},  {"--web", &o.web},
+        {"--lines", &o.lines},     {"--spacing-us", &o.spacingUs},
+        {"--batches", &o.batches}, {"--batch-lines", &o.batchLines},
+        {"--rounds", &o.rounds},   {"--one-read-batches", &o.oneReadBatches}};
     for (int i = 1; i + 1 < argc; ++i)
         for (const auto& [name, value] : named)
             if (QByteArray(argv[i]) == name)
@@ -250,24 +256,27 @@ int main(int argc, char** argv) {
         perPageEnd.push_back(page(heapA.endKiB, heapB.endKiB));
         std::printf("  heap seated: A +%ld KiB (%.1f a desktop seat), B +%ld KiB (%.1f a page); "
                     "after the last line: A +%ld KiB, B +%ld KiB (%.1f a page)\n",
-                    heapA.seatedKiB, double(heapA.seatedKiB) / o.n, heapB.seatedKiB,
-                    perPage.back(), heapA.endKiB, heapB.endKiB, perPageEnd.back());
+                    heapA.seatedKiB, double(heapA.seatedKiB) / o.n, heapB.seatedKiB, perPage.back(),
+                    heapA.endKiB, heapB.endKiB, perPageEnd.back());
     }
     const report::Medians ma = report::medians(a), mb = report::medians(b);
     auto ratio = [](double x, double y) { return y > 0 ? x / y : 0.0; };
     std::printf("\nmedians of %d rounds\n"
                 "| | seated (ms) | p50 (us) | p99 (us) | CPU/line (us) | batched CPU/line (us) "
-                "| lines/s | RSS seated (KiB) | RSS end (KiB) | RSS growth seated / end (KiB) |\n"
-                "|---|---|---|---|---|---|---|---|---|---|\n",
+                "| one read at a time: CPU/line (us) | lines/s | RSS seated (KiB) | RSS end (KiB) "
+                "| RSS growth seated / end (KiB) |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|\n",
                 o.rounds);
     for (const auto& [name, m] : {std::pair{"A", ma}, std::pair{"B", mb}})
         std::printf(
-            "| %s | %.0f | %.0f | %.0f | %.0f | %.1f | %.0f | %.0f | %.0f | %.0f / %.0f |\n", name,
-            m.joinMs, m.p50, m.p99, m.cpu, m.cpuBatched, m.tput, m.rssSeated, m.rssEnd,
-            m.rssSeatedGrowth, m.rssEndGrowth);
-    std::printf("| B/A | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.3f | %.3f | %.1f / %.1f |\n",
+            "| %s | %.0f | %.0f | %.0f | %.0f | %.1f | %.1f | %.0f | %.0f | %.0f | %.0f / %.0f |\n",
+            name, m.joinMs, m.p50, m.p99, m.cpu, m.cpuBatched, m.cpuOneRead, m.tput, m.rssSeated,
+            m.rssEnd, m.rssSeatedGrowth, m.rssEndGrowth);
+    std::printf("| B/A | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.3f | %.3f | %.1f / "
+                "%.1f |\n",
                 ratio(mb.joinMs, ma.joinMs), ratio(mb.p50, ma.p50), ratio(mb.p99, ma.p99),
-                ratio(mb.cpu, ma.cpu), ratio(mb.cpuBatched, ma.cpuBatched), ratio(mb.tput, ma.tput),
+                ratio(mb.cpu, ma.cpu), ratio(mb.cpuBatched, ma.cpuBatched),
+                ratio(mb.cpuOneRead, ma.cpuOneRead), ratio(mb.tput, ma.tput),
                 ratio(mb.rssSeated, ma.rssSeated), ratio(mb.rssEnd, ma.rssEnd),
                 ratio(mb.rssSeatedGrowth, ma.rssSeatedGrowth),
                 ratio(mb.rssEndGrowth, ma.rssEndGrowth));
