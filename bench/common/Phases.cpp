@@ -18,6 +18,25 @@ void drainReady(ReadySet& set, Participants& all, int timeoutMs, const Traffic& 
     }
 }
 
+// One write of `lines` lines, told apart by `mark` and their index.
+QByteArray batchOf(const Traffic& t, const QByteArray& mark, int lines) {
+    QByteArray chunk;
+    for (int j = 0; j < lines; ++j)
+        chunk += t.lineBytes(mark + QByteArray::number(j) + "#" + kPad);
+    return chunk;
+}
+
+// Adds what each receiver got of `mark` since the last call: the fewest any has, at most upTo.
+int countReceived(Participants& all, std::vector<int>& count, QByteArrayView mark, int upTo) {
+    int slowest = upTo;
+    for (std::size_t i = 1; i < all.size(); ++i) {
+        count[i] += takeCount(all[i]->received, mark);
+        slowest = std::min(slowest, count[i]);
+    }
+    all[0]->received.clear();
+    return slowest;
+}
+
 } // namespace
 
 int takeCount(QByteArray& stream, QByteArrayView needle) {
@@ -90,9 +109,7 @@ void throughputPhase(Participants& all, ReadySet& set, const Traffic& t, int bat
         p->received.clear();
     const int total = batches * batchLines;
     const int window = 8 * batchLines;
-    QByteArray chunk;
-    for (int j = 0; j < batchLines; ++j)
-        chunk += t.lineBytes("U#" + QByteArray::number(j) + "#" + kPad);
+    const QByteArray chunk = batchOf(t, "U#", batchLines);
     std::vector<int> count(n, 0);
     int sent = 0;
     int slowest = 0;
@@ -104,12 +121,7 @@ void throughputPhase(Participants& all, ReadySet& set, const Traffic& t, int bat
             sent += batchLines;
         }
         drainReady(set, all, sent < total && sent - slowest < window ? 0 : 100, t);
-        slowest = total;
-        for (std::size_t i = 1; i < n; ++i) {
-            count[i] += takeCount(all[i]->received, "U#");
-            slowest = std::min(slowest, count[i]);
-        }
-        all[0]->received.clear();
+        slowest = countReceived(all, count, "U#", total);
     }
     const std::int64_t took = monotonicNs() - t0;
     say("TEND");
@@ -128,13 +140,10 @@ void throughputPhase(Participants& all, ReadySet& set, const Traffic& t, int bat
 }
 
 void oneReadPhase(Participants& all, ReadySet& set, const Traffic& t, int batches, int batchLines) {
-    const std::size_t n = all.size();
     for (auto& p : all)
         p->received.clear();
-    QByteArray chunk;
-    for (int j = 0; j < batchLines; ++j)
-        chunk += t.lineBytes("O#" + QByteArray::number(j) + "#" + kPad);
-    std::vector<int> count(n, 0);
+    const QByteArray chunk = batchOf(t, "O#", batchLines);
+    std::vector<int> count(all.size(), 0);
     int lost = 0;
     say("OBEGIN");
     for (int b = 0; b < batches; ++b) {
@@ -144,12 +153,7 @@ void oneReadPhase(Participants& all, ReadySet& set, const Traffic& t, int batche
         int slowest = 0;
         while (slowest < want && monotonicNs() - t0 < 5000000000LL) {
             drainReady(set, all, 100, t);
-            slowest = want;
-            for (std::size_t i = 1; i < n; ++i) {
-                count[i] += takeCount(all[i]->received, "O#");
-                slowest = std::min(slowest, count[i]);
-            }
-            all[0]->received.clear();
+            slowest = countReceived(all, count, "O#", want);
         }
         lost += want - slowest;
         if (slowest < want)
